@@ -1,0 +1,189 @@
+#include "base/com_win.h"
+
+#include <algorithm>
+#include <atomic>
+
+namespace {
+
+std::string SystemTextFor(HRESULT code) {
+    char* text = nullptr;
+    const DWORD n = FormatMessageA(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+        nullptr, static_cast<DWORD>(code), 0, reinterpret_cast<char*>(&text), 0, nullptr);
+    std::string result;
+    if (n && text)
+        result.assign(text, n);
+    LocalFree(text);
+    while (!result.empty() &&
+           (result.back() == '\n' || result.back() == '\r' || result.back() == ' '))
+        result.pop_back();
+    if (result.empty()) {
+        char buffer[32];
+        wsprintfA(buffer, "OLE error %08X", static_cast<unsigned>(code));
+        result = buffer;
+    }
+    return result;
+}
+
+class TStreamAdapter final : public IStream {
+public:
+    explicit TStreamAdapter(std::shared_ptr<TStream> stream) : stream_(std::move(stream)) {}
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
+        if (!out)
+            return E_POINTER;
+        if (iid == IID_IUnknown || iid == IID_ISequentialStream || iid == IID_IStream) {
+            *out = static_cast<IStream*>(this);
+            AddRef();
+            return S_OK;
+        }
+        *out = nullptr;
+        return E_NOINTERFACE;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return ++refs_; }
+    ULONG STDMETHODCALLTYPE Release() override {
+        const ULONG n = --refs_;
+        if (n == 0)
+            delete this;
+        return n;
+    }
+
+    HRESULT STDMETHODCALLTYPE Read(void* buffer, ULONG count, ULONG* done) override {
+        try {
+            const int64_t n = stream_->Read(buffer, count);
+            if (done)
+                *done = static_cast<ULONG>(n);
+            return S_OK;
+        } catch (...) {
+            return STG_E_READFAULT;
+        }
+    }
+    HRESULT STDMETHODCALLTYPE Write(const void* buffer, ULONG count, ULONG* done) override {
+        try {
+            const int64_t n = stream_->Write(buffer, count);
+            if (done)
+                *done = static_cast<ULONG>(n);
+            return n == count ? S_OK : STG_E_CANTSAVE;
+        } catch (...) {
+            return STG_E_CANTSAVE;
+        }
+    }
+    HRESULT STDMETHODCALLTYPE Seek(LARGE_INTEGER move, DWORD origin,
+                                   ULARGE_INTEGER* position) override {
+        if (origin > STREAM_SEEK_END)
+            return STG_E_INVALIDFUNCTION;
+        try {
+            const int64_t p = stream_->Seek(move.QuadPart, static_cast<TSeekOrigin>(origin));
+            if (position)
+                position->QuadPart = static_cast<ULONGLONG>(p);
+            return S_OK;
+        } catch (...) {
+            return STG_E_INVALIDPOINTER;
+        }
+    }
+    HRESULT STDMETHODCALLTYPE SetSize(ULARGE_INTEGER size) override {
+        auto* memory = dynamic_cast<TMemoryStream*>(stream_.get());
+        if (!memory)
+            return E_NOTIMPL;
+        try {
+            memory->SetSize(static_cast<int64_t>(size.QuadPart));
+            return S_OK;
+        } catch (...) {
+            return E_OUTOFMEMORY;
+        }
+    }
+    HRESULT STDMETHODCALLTYPE CopyTo(IStream* target, ULARGE_INTEGER count, ULARGE_INTEGER* read,
+                                     ULARGE_INTEGER* written) override {
+        if (!target)
+            return STG_E_INVALIDPOINTER;
+        uint64_t doneRead = 0, doneWritten = 0;
+        char chunk[16384];
+        HRESULT result = S_OK;
+        while (doneRead < count.QuadPart) {
+            const ULONG want =
+                static_cast<ULONG>(std::min<uint64_t>(sizeof chunk, count.QuadPart - doneRead));
+            ULONG got = 0;
+            if (FAILED(Read(chunk, want, &got)) || got == 0)
+                break;
+            doneRead += got;
+            ULONG put = 0;
+            result = target->Write(chunk, got, &put);
+            doneWritten += put;
+            if (FAILED(result) || put != got)
+                break;
+        }
+        if (read)
+            read->QuadPart = doneRead;
+        if (written)
+            written->QuadPart = doneWritten;
+        return FAILED(result) ? result : S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE Commit(DWORD) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE Revert() override { return STG_E_REVERTED; }
+    HRESULT STDMETHODCALLTYPE LockRegion(ULARGE_INTEGER, ULARGE_INTEGER, DWORD) override {
+        return STG_E_INVALIDFUNCTION;
+    }
+    HRESULT STDMETHODCALLTYPE UnlockRegion(ULARGE_INTEGER, ULARGE_INTEGER, DWORD) override {
+        return STG_E_INVALIDFUNCTION;
+    }
+    HRESULT STDMETHODCALLTYPE Stat(STATSTG* stat, DWORD) override {
+        if (!stat)
+            return STG_E_INVALIDPOINTER;
+        try {
+            *stat = STATSTG{};
+            stat->type = STGTY_STREAM;
+            stat->cbSize.QuadPart = static_cast<ULONGLONG>(stream_->Size());
+            return S_OK;
+        } catch (...) {
+            return STG_E_ACCESSDENIED;
+        }
+    }
+    HRESULT STDMETHODCALLTYPE Clone(IStream** out) override {
+        if (out)
+            *out = nullptr;
+        return E_NOTIMPL;
+    }
+
+private:
+    std::shared_ptr<TStream> stream_;
+    std::atomic<ULONG> refs_{1};
+};
+
+} // namespace
+
+TOleError::TOleError(HRESULT code) : TError(SystemTextFor(code)), code_(code) {}
+
+TOleError::TOleError(HRESULT code, const std::string& description)
+    : TError(description.empty() ? SystemTextFor(code) : description), code_(code) {}
+
+HRESULT OleCheck(HRESULT code) {
+    if (FAILED(code))
+        throw TOleError(code);
+    return code;
+}
+
+TBstr::TBstr(std::wstring_view text)
+    : bstr_(SysAllocStringLen(text.data(), static_cast<UINT>(text.size()))) {
+    if (!bstr_)
+        throw TOutOfMemory();
+}
+
+void TBstr::Reset(BSTR bstr) {
+    if (bstr_ && bstr_ != bstr)
+        SysFreeString(bstr_);
+    bstr_ = bstr;
+}
+
+std::wstring TBstr::Text() const {
+    return BstrText(bstr_);
+}
+
+std::wstring BstrText(BSTR bstr) {
+    return bstr ? std::wstring(bstr, SysStringLen(bstr)) : std::wstring();
+}
+
+ComPtr<IStream> MakeStreamAdapter(std::shared_ptr<TStream> stream) {
+    ComPtr<IStream> result;
+    result.Attach(new TStreamAdapter(std::move(stream)));
+    return result;
+}

@@ -1,0 +1,72 @@
+#pragma once
+// COM helpers: counted references, BSTR ownership, failures as TOleError, and an IStream over
+// the program's byte streams.
+
+#include <memory>
+#include <objidl.h>
+#include <oleauto.h>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <windows.h>
+#include <wrl/client.h>
+
+#include "base/errors.h"
+#include "base/streams.h"
+
+using Microsoft::WRL::ComPtr;
+
+// A COM call that had to succeed failed. The text is the callee's own description when it gave
+// one, else the system's text for the code.
+class TOleError : public TError {
+public:
+    explicit TOleError(HRESULT code);
+    TOleError(HRESULT code, const std::string& description);
+    HRESULT Code() const noexcept { return code_; }
+
+private:
+    HRESULT code_;
+};
+
+// Raises TOleError for a failure code; returns the code otherwise.
+HRESULT OleCheck(HRESULT code);
+
+// Owns one BSTR.
+class TBstr {
+public:
+    TBstr() = default;
+    explicit TBstr(std::wstring_view text);
+    TBstr(TBstr&& other) noexcept : bstr_(other.Release()) {}
+    TBstr& operator=(TBstr&& other) noexcept {
+        Reset(other.Release());
+        return *this;
+    }
+    TBstr(const TBstr&) = delete;
+    TBstr& operator=(const TBstr&) = delete;
+    ~TBstr() { Reset(); }
+
+    BSTR Get() const { return bstr_; }
+    BSTR Release() { return std::exchange(bstr_, nullptr); }
+    void Reset(BSTR bstr = nullptr);
+    // For out parameters: frees the current string first.
+    BSTR* Out() {
+        Reset();
+        return &bstr_;
+    }
+    std::wstring Text() const;
+
+private:
+    BSTR bstr_ = nullptr;
+};
+
+// Copies a BSTR (which may be null) into a wide string.
+std::wstring BstrText(BSTR bstr);
+
+// IStream over a TStream. The adapter keeps the stream alive for as long as anybody holds the
+// interface; pass a stream with a no-op deleter to lend one that outlives the adapter.
+ComPtr<IStream> MakeStreamAdapter(std::shared_ptr<TStream> stream);
+
+// Lends a stream the caller keeps alive for as long as the adapter is used.
+inline std::shared_ptr<TStream> BorrowStream(TStream& stream) {
+    return std::shared_ptr<TStream>(&stream, [](TStream*) {});
+}

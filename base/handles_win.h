@@ -1,0 +1,71 @@
+#pragma once
+// Small owners for the system's handles: each closes its handle exactly once.
+
+#include <utility>
+#include <windows.h>
+
+template <typename Traits> class TOwnedHandle {
+public:
+    using Handle = typename Traits::Handle;
+
+    TOwnedHandle() = default;
+    explicit TOwnedHandle(Handle handle) : handle_(handle) {}
+    TOwnedHandle(TOwnedHandle&& other) noexcept : handle_(other.Release()) {}
+    TOwnedHandle& operator=(TOwnedHandle&& other) noexcept {
+        Reset(other.Release());
+        return *this;
+    }
+    TOwnedHandle(const TOwnedHandle&) = delete;
+    TOwnedHandle& operator=(const TOwnedHandle&) = delete;
+    ~TOwnedHandle() { Reset(); }
+
+    Handle Get() const { return handle_; }
+    explicit operator bool() const { return handle_ != Traits::Invalid(); }
+    Handle Release() { return std::exchange(handle_, Traits::Invalid()); }
+    void Reset(Handle handle = Traits::Invalid()) {
+        if (handle_ != Traits::Invalid())
+            Traits::Close(handle_);
+        handle_ = handle;
+    }
+
+private:
+    Handle handle_ = Traits::Invalid();
+};
+
+struct TFileHandleTraits {
+    using Handle = HANDLE;
+    static Handle Invalid() { return INVALID_HANDLE_VALUE; }
+    static void Close(Handle h) { CloseHandle(h); }
+};
+struct TGdiObjectTraits {
+    using Handle = HGDIOBJ;
+    static Handle Invalid() { return nullptr; }
+    static void Close(Handle h) { DeleteObject(h); }
+};
+struct TMemoryDcTraits {
+    using Handle = HDC;
+    static Handle Invalid() { return nullptr; }
+    static void Close(Handle h) { DeleteDC(h); }
+};
+struct TModuleTraits {
+    using Handle = HMODULE;
+    static Handle Invalid() { return nullptr; }
+    static void Close(Handle h) { FreeLibrary(h); }
+};
+struct TGlobalMemoryTraits {
+    using Handle = HGLOBAL;
+    static Handle Invalid() { return nullptr; }
+    static void Close(Handle h) { GlobalFree(h); }
+};
+struct TWindowTraits {
+    using Handle = HWND;
+    static Handle Invalid() { return nullptr; }
+    static void Close(Handle h) { DestroyWindow(h); }
+};
+
+using TFileHandle = TOwnedHandle<TFileHandleTraits>;
+using TGdiObject = TOwnedHandle<TGdiObjectTraits>;
+using TMemoryDc = TOwnedHandle<TMemoryDcTraits>;
+using TLibrary = TOwnedHandle<TModuleTraits>;
+using TGlobalMemory = TOwnedHandle<TGlobalMemoryTraits>;
+using TWindowHandle = TOwnedHandle<TWindowTraits>;

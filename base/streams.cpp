@@ -1,0 +1,148 @@
+#include "base/streams.h"
+
+#include <algorithm>
+#include <cstring>
+#include <new>
+
+#include "base/errors.h"
+
+namespace {
+
+int64_t ResolveSeek(int64_t offset, TSeekOrigin origin, int64_t position, int64_t size) {
+    int64_t base = 0;
+    switch (origin) {
+    case TSeekOrigin::Begin:
+        break;
+    case TSeekOrigin::Current:
+        base = position;
+        break;
+    case TSeekOrigin::End:
+        base = size;
+        break;
+    }
+    if (offset < -base)
+        throw TError("Stream seek error");
+    return base + offset;
+}
+
+} // namespace
+
+int64_t TStream::Size() {
+    const int64_t here = Position();
+    const int64_t size = Seek(0, TSeekOrigin::End);
+    SetPosition(here);
+    return size;
+}
+
+void TStream::ReadBuffer(void* buffer, int64_t count) {
+    if (count > 0 && Read(buffer, count) != count)
+        throw TReadError();
+}
+
+void TStream::WriteBuffer(const void* buffer, int64_t count) {
+    if (count > 0 && Write(buffer, count) != count)
+        throw TWriteError();
+}
+
+int64_t TStream::CopyFrom(TStream& source, int64_t count) {
+    constexpr int64_t kChunk = 64 * 1024;
+    std::vector<uint8_t> chunk(static_cast<size_t>(std::min(std::max<int64_t>(count, 0), kChunk)));
+    for (int64_t left = count; left > 0;) {
+        const int64_t n = std::min(left, kChunk);
+        source.ReadBuffer(chunk.data(), n);
+        WriteBuffer(chunk.data(), n);
+        left -= n;
+    }
+    return count;
+}
+
+int64_t TMemoryStream::Read(void* buffer, int64_t count) {
+    const int64_t available = Size() - position_;
+    if (count <= 0 || available <= 0)
+        return 0;
+    const int64_t n = std::min(count, available);
+    std::memcpy(buffer, data_.data() + position_, static_cast<size_t>(n));
+    position_ += n;
+    return n;
+}
+
+uint8_t* TMemoryStream::MakeRoom(int64_t count) {
+    if (position_ + count > Size())
+        SetSize(position_ + count);
+    return data_.data() + position_;
+}
+
+int64_t TMemoryStream::Write(const void* buffer, int64_t count) {
+    if (count <= 0)
+        return 0;
+    std::memcpy(MakeRoom(count), buffer, static_cast<size_t>(count));
+    position_ += count;
+    return count;
+}
+
+int64_t TMemoryStream::CopyFrom(TStream& source, int64_t count) {
+    if (count <= 0)
+        return 0;
+    // Straight into our own memory: no intermediate buffer.
+    const int64_t start = position_;
+    const int64_t oldSize = Size();
+    const int64_t got = source.Read(MakeRoom(count), count);
+    if (got != count) {
+        SetSize(std::max(oldSize, start + std::max<int64_t>(got, 0)));
+        position_ = start + std::max<int64_t>(got, 0);
+        throw TReadError();
+    }
+    position_ += count;
+    return count;
+}
+
+int64_t TMemoryStream::Seek(int64_t offset, TSeekOrigin origin) {
+    position_ = ResolveSeek(offset, origin, position_, Size());
+    return position_;
+}
+
+void TMemoryStream::SetSize(int64_t size) {
+    if (size < 0)
+        throw TRangeError();
+    if (static_cast<uint64_t>(size) > data_.max_size())
+        throw TOutOfMemory();
+    try {
+        data_.resize(static_cast<size_t>(size));
+    } catch (const std::bad_alloc&) {
+        throw TOutOfMemory();
+    }
+}
+
+void TMemoryStream::Clear() {
+    data_.clear();
+    data_.shrink_to_fit();
+    position_ = 0;
+}
+
+TStringStream::TStringStream(std::string_view text) {
+    WriteBuffer(text.data(), static_cast<int64_t>(text.size()));
+    SetPosition(0);
+}
+
+std::string TStringStream::DataString() const {
+    return std::string(Bytes().begin(), Bytes().end());
+}
+
+int64_t TBorrowedMemoryStream::Read(void* buffer, int64_t count) {
+    const int64_t available = size_ - position_;
+    if (count <= 0 || available <= 0)
+        return 0;
+    const int64_t n = std::min(count, available);
+    std::memcpy(buffer, data_ + position_, static_cast<size_t>(n));
+    position_ += n;
+    return n;
+}
+
+int64_t TBorrowedMemoryStream::Write(const void*, int64_t) {
+    return 0;
+}
+
+int64_t TBorrowedMemoryStream::Seek(int64_t offset, TSeekOrigin origin) {
+    position_ = ResolveSeek(offset, origin, position_, size_);
+    return position_;
+}
