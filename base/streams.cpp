@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <cstring>
+#include <mutex>
 #include <new>
+#include <unordered_map>
 
 #include "base/errors.h"
 
@@ -25,7 +27,48 @@ int64_t ResolveSeek(int64_t offset, TSeekOrigin origin, int64_t position, int64_
     return base + offset;
 }
 
+// Streams named by a token, while they live.
+struct TTokenTable {
+    std::mutex lock;
+    std::unordered_map<uint32_t, TStream*> streams;
+    uint32_t last = 0;
+};
+
+TTokenTable& Tokens() {
+    static TTokenTable* table = new TTokenTable; // outlives every stream, whenever it dies
+    return *table;
+}
+
 } // namespace
+
+TStream::~TStream() {
+    if (token_ != 0) {
+        TTokenTable& table = Tokens();
+        std::lock_guard hold(table.lock);
+        table.streams.erase(token_);
+    }
+}
+
+uint32_t StreamToken(TStream& stream) {
+    TTokenTable& table = Tokens();
+    std::lock_guard hold(table.lock);
+    if (stream.token_ == 0) {
+        // Tokens are handed out in turn and skip 0 and any still in use after a wrap.
+        do
+            ++table.last;
+        while (table.last == 0 || table.streams.count(table.last));
+        stream.token_ = table.last;
+        table.streams[stream.token_] = &stream;
+    }
+    return stream.token_;
+}
+
+TStream* StreamForToken(uint32_t token) {
+    TTokenTable& table = Tokens();
+    std::lock_guard hold(table.lock);
+    const auto found = table.streams.find(token);
+    return found == table.streams.end() ? nullptr : found->second;
+}
 
 int64_t TStream::Size() {
     const int64_t here = Position();

@@ -15,7 +15,7 @@ public:
     TStream() = default;
     TStream(const TStream&) = delete;
     TStream& operator=(const TStream&) = delete;
-    virtual ~TStream() = default;
+    virtual ~TStream();
 
     // Reads up to count bytes at the position; returns how many arrived (0 at the end).
     virtual int64_t Read(void* buffer, int64_t count) = 0;
@@ -33,7 +33,18 @@ public:
     // Read and Write that deliver all bytes or raise TReadError / TWriteError.
     void ReadBuffer(void* buffer, int64_t count);
     void WriteBuffer(const void* buffer, int64_t count);
+
+private:
+    friend uint32_t StreamToken(TStream& stream);
+    uint32_t token_ = 0; // 0: never named by a token
 };
+
+// A process-wide 32-bit name for a live stream, the same for the stream's whole life and never
+// given to another stream; 0 is never a token. The name dies with the stream: a token is never
+// turned back into a pointer unless its stream is still alive.
+uint32_t StreamToken(TStream& stream);
+// The live stream a token names, or nullptr.
+TStream* StreamForToken(uint32_t token);
 
 // A stream over memory it owns; writing past the end grows it.
 class TMemoryStream : public TStream {

@@ -63,3 +63,24 @@ TEST(BorrowedMemoryStream, ReadsButNeverWrites) {
     EXPECT_EQ(std::string(got, 3), "xyz");
     EXPECT_THROW(stream.ReadBuffer(got, 1), TReadError);
 }
+
+TEST(StreamToken, NamesALiveStreamUntilItDies) {
+    auto stream = std::make_unique<TMemoryStream>();
+    const uint32_t token = StreamToken(*stream);
+    EXPECT_NE(token, 0u);
+    EXPECT_EQ(StreamToken(*stream), token);
+    EXPECT_EQ(StreamForToken(token), stream.get());
+
+    TStringStream other("x");
+    const uint32_t otherToken = StreamToken(other);
+    EXPECT_NE(otherToken, token);
+
+    stream.reset();
+    EXPECT_EQ(StreamForToken(token), nullptr);
+    // A new stream, even at the same address, gets a new token.
+    auto again = std::make_unique<TMemoryStream>();
+    EXPECT_NE(StreamToken(*again), token);
+    EXPECT_EQ(StreamForToken(token), nullptr);
+    EXPECT_EQ(StreamForToken(0), nullptr);
+    EXPECT_EQ(StreamForToken(otherToken), &other);
+}
