@@ -1,0 +1,22 @@
+#pragma once
+// The system's URL download service, bound at unit start. Tests replace the entry point with a
+// recording double.
+
+#include <urlmon.h>
+#include <windows.h>
+
+using TURLOpenPullStreamA = HRESULT(WINAPI*)(IUnknown* caller, LPCSTR url, DWORD reserved,
+                                             IBindStatusCallback* callback);
+
+// The bound entry point, or null when urlmon is missing or its entry point is unusable (Wine
+// exports URLOpenPullStreamA only as a stub that aborts the process).
+TURLOpenPullStreamA PullStreamEntry();
+// Replaces the entry point (null: none) and returns the previous one.
+TURLOpenPullStreamA ReplacePullStreamEntry(TURLOpenPullStreamA entry);
+
+// True when the program runs under Wine.
+bool RunningUnderWine();
+
+// Loads urlmon.dll and looks up URLOpenPullStreamA; frees urlmon again.
+void BindDownloadService();
+void ReleaseDownloadService();
