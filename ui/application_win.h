@@ -1,0 +1,55 @@
+#pragma once
+// The application object: COM for the user-interface thread, the title of the program's
+// taskbar entry, the default error handler and the message loop.
+
+#include <exception>
+#include <functional>
+#include <string>
+#include <windows.h>
+
+#include "base/handles_win.h"
+
+class TApplication {
+public:
+    // Initialises COM for this thread as a single-threaded apartment.
+    TApplication();
+    ~TApplication();
+    TApplication(const TApplication&) = delete;
+    TApplication& operator=(const TApplication&) = delete;
+
+    // The application's own window: hidden from view, it carries the title and stands for the
+    // program on the taskbar.
+    HWND Handle() const { return window_.Get(); }
+    const std::string& Title() const { return title_; }
+    void SetTitle(const std::string& title);
+
+    // Shows the message of an error nobody else handled. With a recorder installed (tests) the
+    // message goes to it instead of a message box.
+    void HandleException(const std::exception& error);
+    void HandleCurrentException();
+    void SetErrorRecorder(std::function<void(const std::string& message)> recorder);
+
+    // Runs the message loop until Terminate or WM_QUIT.
+    void Run();
+    // Handles every message waiting now and returns.
+    void ProcessMessages();
+    void Terminate();
+    bool Terminated() const { return terminated_; }
+
+    // The one application of the process (null before construction and after destruction).
+    static TApplication* Instance() { return instance_; }
+
+private:
+    static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    bool HandleOneMessage();
+
+    static TApplication* instance_;
+    bool comInitialized_ = false;
+    bool terminated_ = false;
+    std::string title_;
+    std::function<void(const std::string&)> errorRecorder_;
+    TWindowHandle window_;
+};
+
+// The process's application; raises when there is none.
+TApplication& Application();
