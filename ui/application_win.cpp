@@ -24,10 +24,9 @@ TApplication::TApplication() {
         RegisterClassA(&windowClass);
     }
     // Zero-sized and unowned, so that it is the taskbar entry while the forms it owns are not.
-    window_.Reset(CreateWindowExA(0, kClassName, "",
-                                  WS_POPUP | WS_CAPTION | WS_CLIPSIBLINGS | WS_SYSMENU |
-                                      WS_MINIMIZEBOX,
-                                  0, 0, 0, 0, nullptr, nullptr, module, nullptr));
+    window_.Reset(CreateWindowExA(
+        0, kClassName, "", WS_POPUP | WS_CAPTION | WS_CLIPSIBLINGS | WS_SYSMENU | WS_MINIMIZEBOX, 0,
+        0, 0, 0, nullptr, nullptr, module, nullptr));
     instance_ = this;
 }
 
@@ -97,8 +96,7 @@ void TApplication::Terminate() {
         PostQuitMessage(0);
 }
 
-LRESULT CALLBACK TApplication::Procedure(HWND window, UINT message, WPARAM wParam,
-                                         LPARAM lParam) {
+LRESULT CALLBACK TApplication::Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     return DefWindowProcA(window, message, wParam, lParam);
 }
 

@@ -9,6 +9,8 @@
 
 #include "base/handles_win.h"
 
+class TForm;
+
 class TApplication {
 public:
     // Initialises COM for this thread as a single-threaded apartment.
@@ -29,6 +31,10 @@ public:
     void HandleCurrentException();
     void SetErrorRecorder(std::function<void(const std::string& message)> recorder);
 
+    // Closing the main form ends the message loop.
+    TForm* MainForm() const { return mainForm_; }
+    void SetMainForm(TForm* form) { mainForm_ = form; }
+
     // Runs the message loop until Terminate or WM_QUIT.
     void Run();
     // Handles every message waiting now and returns.
@@ -48,6 +54,7 @@ private:
     bool terminated_ = false;
     std::string title_;
     std::function<void(const std::string&)> errorRecorder_;
+    TForm* mainForm_ = nullptr;
     TWindowHandle window_;
 };
 

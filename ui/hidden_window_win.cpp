@@ -21,8 +21,7 @@ THiddenWindow::THiddenWindow(THandler handler) : handler_(std::move(handler)) {
         throw TError("Cannot create a hidden window");
 }
 
-LRESULT CALLBACK THiddenWindow::Procedure(HWND window, UINT message, WPARAM wParam,
-                                          LPARAM lParam) {
+LRESULT CALLBACK THiddenWindow::Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_NCCREATE) {
         auto* create = reinterpret_cast<CREATESTRUCTA*>(lParam);
         SetWindowLongPtrA(window, GWLP_USERDATA,
