@@ -9,7 +9,7 @@
 #include <vector>
 #include <windows.h>
 
-#include "ui/colors.h"
+#include "ui/colors_win.h"
 #include "ui/component.h"
 #include "ui/font_win.h"
 #include "ui/messages_win.h"

@@ -7,7 +7,7 @@
 #include <windows.h>
 
 #include "base/handles_win.h"
-#include "ui/colors.h"
+#include "ui/colors_win.h"
 
 enum TFontStyle : uint8_t { fsBold = 1, fsItalic = 2, fsUnderline = 4, fsStrikeOut = 8 };
 
