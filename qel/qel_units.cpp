@@ -1,5 +1,6 @@
 #include "qel/qel_units.h"
 
+#include "qel/qel_bitmap.h"
 #include "qel/qel_utils.h"
 #ifdef _WIN32
 #include "qel/qel_winapi_win.h"
@@ -11,11 +12,13 @@ TUnitGuard::TUnitGuard() {
 #ifdef _WIN32
     QelWinApiUnitStart();
 #endif
+    QelBitmapUnitStart();
     QelUtilsUnitStart();
 }
 
 TUnitGuard::~TUnitGuard() {
     QelUtilsUnitShutdown();
+    QelBitmapUnitShutdown();
 #ifdef _WIN32
     QelWinApiUnitShutdown();
 #endif
