@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <random>
 #include <vector>
@@ -203,6 +204,18 @@ TEST(RunKernels, EverySetMatchesTheFormulaOnEveryLengthAndAlignment) {
                 [&](int32_t at, TqelColor) { return source[map[static_cast<size_t>(at)]]; });
         });
     }
+}
+
+TEST(RunKernels, LongFillsStopAtTheirEnd) {
+    for (const TRunKernels* set : AvailableRunKernels())
+        for (int32_t length : {1023, 1024, 1025, 4099}) {
+            SCOPED_TRACE(std::string(set->Name) + " " + std::to_string(length));
+            std::vector<TqelColor> run(static_cast<size_t>(length) + 3, 7);
+            set->FillPixels(run.data() + 1, length, 0x80123456);
+            EXPECT_EQ(run.front(), 7u);
+            EXPECT_EQ(run[static_cast<size_t>(length) + 1], 7u);
+            EXPECT_EQ(std::count(run.begin(), run.end(), 0x80123456u), length);
+        }
 }
 
 TEST(RunKernels, KeyCopySkipsTheKeyColourWhateverItsAlpha) {
