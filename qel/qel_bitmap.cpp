@@ -158,8 +158,11 @@ void StretchKey(const TPixelBuffer& destination, const TRect& destRect, const TR
     Stretch(TStretchKind::Key, destination, destRect, clip, source, sourceRect);
 }
 
+// On Windows the unit also chooses the device-context strategies (qel_bitmap_win.cpp).
+#ifndef _WIN32
 void QelBitmapUnitStart() {
     FillKernelTable();
 }
 
 void QelBitmapUnitShutdown() {}
+#endif
