@@ -1,6 +1,10 @@
 #include "qel/qel_flash_events_win.h"
 
+#include <algorithm>
+
 #include "base/com_win.h"
+#include "qel/qel_flash.h"
+#include "ui/application_win.h"
 
 namespace {
 
@@ -53,4 +57,75 @@ DecodeEventArguments(const DISPPARAMS* params, std::span<const TEventParameter> 
         }
     }
     return values;
+}
+
+// ---- the event sink
+
+HRESULT STDMETHODCALLTYPE TEventDispatch::QueryInterface(REFIID iid, void** out) {
+    if (!out)
+        return E_POINTER;
+    if (iid == IID_IUnknown || iid == IID_IDispatch ||
+        iid == control_.Descriptor().eventInterface) {
+        *out = static_cast<IDispatch*>(this);
+        AddRef();
+        return S_OK;
+    }
+    *out = nullptr;
+    return E_NOINTERFACE;
+}
+
+ULONG STDMETHODCALLTYPE TEventDispatch::AddRef() {
+    return control_.AddRef();
+}
+ULONG STDMETHODCALLTYPE TEventDispatch::Release() {
+    return control_.Release();
+}
+
+HRESULT STDMETHODCALLTYPE TEventDispatch::GetTypeInfoCount(UINT* count) {
+    if (count)
+        *count = 0;
+    return S_OK;
+}
+
+HRESULT STDMETHODCALLTYPE TEventDispatch::GetTypeInfo(UINT, LCID, ITypeInfo** info) {
+    if (info)
+        *info = nullptr;
+    return E_NOTIMPL;
+}
+
+HRESULT STDMETHODCALLTYPE TEventDispatch::GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) {
+    return E_NOTIMPL;
+}
+
+HRESULT STDMETHODCALLTYPE TEventDispatch::Invoke(DISPID dispid, REFIID, LCID, WORD,
+                                                 DISPPARAMS* params, VARIANT*, EXCEPINFO*, UINT*) {
+    // Whatever a handler does, the control only ever hears S_OK.
+    try {
+        if (dispid >= StockEvent::kMouseUp && dispid <= StockEvent::kClick)
+            control_.DispatchStockEvent(dispid, params);
+        else
+            control_.DispatchControlEvent(dispid, params);
+    } catch (...) {
+    }
+    return S_OK;
+}
+
+void TqelOleControl::DispatchControlEvent(DISPID dispid, DISPPARAMS* params) {
+    const std::vector<DISPID>& events = descriptor_->events;
+    const auto found = std::find(events.begin(), events.end(), dispid);
+    if (found == events.end())
+        return;
+    TEventSlot& slot = EventSlot(static_cast<size_t>(found - events.begin()));
+    if (!slot.handler)
+        return;
+    const std::optional<std::vector<TEventValue>> arguments =
+        DecodeEventArguments(params, slot.parameters);
+    if (!arguments)
+        return;
+    try {
+        slot.handler(*arguments);
+    } catch (...) {
+        if (TApplication* application = TApplication::Instance())
+            application->HandleCurrentException();
+    }
 }

@@ -1,0 +1,431 @@
+#pragma once
+// The player component and the windowless OLE control host it derives from.
+//
+// TqelOleControl sites one ActiveX control inside an area of its parent window without a window
+// of its own: it creates the control from the class a ControlDescriptor names, acts as its
+// container through the site interfaces below, activates it in place as a windowless object,
+// draws it through off-screen bitmaps, forwards messages to it and routes its events.
+
+#include <array>
+#include <functional>
+#include <memory>
+#include <ocidl.h>
+#include <olectl.h>
+#include <oleidl.h>
+#include <optional>
+#include <servprov.h>
+#include <string>
+#include <urlmon.h>
+#include <vector>
+#include <windows.h>
+
+#include "base/com_win.h"
+#include "qel/qel_bitmap_win.h"
+#include "qel/qel_flash_events_win.h"
+#include "qel/shockwave_flash.h"
+#include "ui/controls_win.h"
+
+// The platform's IOleObject, the type the host keeps its control as.
+using IOleObject_Flash = IOleObject;
+
+class TqelOleControl;
+class TqelFlashList;
+
+// What the host needs to know of one control class; shared by all its instances.
+struct TControlDescriptor {
+    CLSID classId;
+    IID eventInterface;
+    std::vector<DISPID> events; // in handler-slot order
+    uint32_t stockFlags = 0; // 1 back colour, 2 fore colour, 4 font, 8 enabled, 16 caption, 32 text
+    int32_t version = 401;   // above 400 the handler slots start at FirstEventSlot
+    std::vector<DISPID> fontProperties;
+    std::vector<DISPID> pictureProperties;
+    uint32_t siteOptions = 0; // 1: set the client site at creation; 2: never at creation
+    // Run time: live components using the descriptor, and what they learnt of the control's
+    // properties (dropped when the last one goes).
+    int32_t instanceCount = 0;
+    std::shared_ptr<void> propertyDescriptionCache;
+};
+
+namespace StockFlag {
+constexpr uint32_t kBackColor = 1, kForeColor = 2, kFont = 4, kEnabled = 8, kCaption = 16,
+                   kText = 32;
+}
+namespace SiteOption {
+constexpr uint32_t kClientSiteFirst = 1, kNeverClientSiteFirst = 2;
+}
+
+// The stock events the control may raise, which the host turns into the framework's own.
+namespace StockEvent {
+constexpr DISPID kClick = -600, kDblClick = -601, kKeyDown = -602, kKeyPress = -603, kKeyUp = -604,
+                 kMouseDown = -605, kMouseMove = -606, kMouseUp = -607;
+}
+
+// One handler slot: what the handler takes after the sender, and the handler.
+struct TEventSlot {
+    std::vector<TEventParameter> parameters;
+    std::function<void(const std::vector<TEventValue>& arguments)> handler;
+};
+
+// The sink the control's events arrive at. Its reference count is the component's.
+class TEventDispatch final : public IDispatch {
+public:
+    explicit TEventDispatch(TqelOleControl& control) : control_(control) {}
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override;
+    ULONG STDMETHODCALLTYPE AddRef() override;
+    ULONG STDMETHODCALLTYPE Release() override;
+    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override;
+    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT index, LCID locale, ITypeInfo** info) override;
+    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID iid, LPOLESTR* names, UINT count, LCID locale,
+                                            DISPID* ids) override;
+    HRESULT STDMETHODCALLTYPE Invoke(DISPID dispid, REFIID iid, LCID locale, WORD flags,
+                                     DISPPARAMS* params, VARIANT* result, EXCEPINFO* exception,
+                                     UINT* argumentError) override;
+
+    TqelOleControl& Control() const { return control_; }
+
+private:
+    TqelOleControl& control_;
+};
+
+// IOleWindow::GetWindow answers differently depending on the interface it is reached through;
+// each of these faces gives the method its own name.
+struct TUIWindowFace : public IOleInPlaceUIWindow {
+    HRESULT STDMETHODCALLTYPE GetWindow(HWND* window) final { return UIWindowGetWindow(window); }
+    virtual HRESULT UIWindowGetWindow(HWND* window) = 0;
+};
+struct TFrameFace : public IOleInPlaceFrame {
+    HRESULT STDMETHODCALLTYPE GetWindow(HWND* window) final { return FrameGetWindow(window); }
+    virtual HRESULT FrameGetWindow(HWND* window) = 0;
+};
+struct TWindowlessSiteFace : public IOleInPlaceSiteWindowless {
+    HRESULT STDMETHODCALLTYPE GetWindow(HWND* window) final { return WindowlessGetWindow(window); }
+    virtual HRESULT WindowlessGetWindow(HWND* window) = 0;
+};
+struct TInPlaceSiteFace : public IOleInPlaceSite {
+    HRESULT STDMETHODCALLTYPE GetWindow(HWND* window) final { return InPlaceSiteGetWindow(window); }
+    virtual HRESULT InPlaceSiteGetWindow(HWND* window) = 0;
+};
+
+class TqelOleControl : public TControl,
+                       public IServiceProvider,
+                       public IMoniker,
+                       public IParseDisplayName,
+                       public IPropertyNotifySink,
+                       public TUIWindowFace,
+                       public IDispatch,
+                       public TFrameFace,
+                       public TWindowlessSiteFace,
+                       public TInPlaceSiteFace,
+                       public IOleControlSite,
+                       public IOleClientSite {
+public:
+    explicit TqelOleControl(TComponent* owner);
+    ~TqelOleControl() override;
+
+    // ---- state (read access for derived classes and tests)
+    bool CreationFailed() const { return creationFailed_; }
+    IOleObject_Flash* HostedObject() const { return hostedObject_.Get(); }
+    IOleInPlaceObject* InPlaceIntf() const { return inPlaceIntf_.Get(); }
+    IOleInPlaceObjectWindowless* WindowlessIntf() const { return windowlessIntf_.Get(); }
+    IViewObject* ViewIntf() const { return viewIntf_.Get(); }
+    IOleControl* ControlIntf() const { return controlIntf_.Get(); }
+    IDispatch* DispatchIntf() const { return dispatchIntf_.Get(); }
+    DWORD MiscStatus() const { return miscStatus_; }
+    ULONG RefCount() const { return refCount_; }
+    const TControlDescriptor& Descriptor() const { return *descriptor_; }
+    TEventDispatch& EventSink() { return *eventSink_; }
+
+    // ---- activation
+    // Initialises the control once: stored state or a new one, its interfaces, both
+    // connection points, the ambient properties.
+    void InitializeControl();
+    // Initialises the control and activates it in place, windowless.
+    void ActivateControl();
+    // The control's IDispatch, after initialising it.
+    ComPtr<IDispatch> ControlDispatchObject();
+
+    // ---- properties by dispatch identifier
+    void ReadProperty(DISPID dispid, VARIANT& value);
+    void WriteProperty(DISPID dispid, const VARIANT& value);
+    int32_t ReadIntProperty(DISPID dispid);
+    bool ReadBoolProperty(DISPID dispid);
+    std::wstring ReadWideProperty(DISPID dispid);
+    std::string ReadTextProperty(DISPID dispid);
+    void ReadVariantProperty(DISPID dispid, VARIANT& value);
+    void WriteIntProperty(DISPID dispid, int32_t value);
+    void WriteBoolProperty(DISPID dispid, bool value);
+    void WriteWideProperty(DISPID dispid, const std::wstring& value);
+    void WriteTextProperty(DISPID dispid, const std::string& value);
+    void WritePictureProperty(DISPID dispid, IPictureDisp* picture);
+
+    // The control's saved state ("ControlData"): written from the control while it exists;
+    // read back into StoredState, which only an initialisation still to come loads.
+    bool HasStoredData() const { return hostedObject_ != nullptr; }
+    std::vector<uint8_t> SaveStoredData();
+    void LoadStoredData(const std::vector<uint8_t>& bytes);
+    bool HasStoredState() const { return storedState_ != nullptr; }
+
+    void SetName(const std::string& name) override;
+    void SetParent(TWinControl* parent) override;
+
+    // ---- drawing: the control is drawn over the captured image of the parent
+    void SetBounds(int left, int top, int width, int height) override;
+    void Paint() override;
+    void Loaded() override;
+    // Paints the parent under the component into BackgroundBitmap (or fills it with Color).
+    void UpdateBackground();
+    bool Transparent() const { return transparent_; }
+    void SetTransparent(bool transparent);
+    TNotifyEvent OnPaint;
+    TqelBitmap* BackgroundBitmap() const { return backgroundBitmap_.get(); }
+    TqelBitmap* WorkBitmap() const { return workBitmap_.get(); }
+    TqelBitmap* OutputBitmap() const { return outputBitmap_.get(); }
+    const std::optional<RECT>& DirtyRect() const { return dirtyRect_; }
+    bool FullRepaintPending() const { return fullRepaintPending_; }
+    bool CapturingBackground() const { return capturingBackground_; }
+
+    // ---- input: every message is offered to the control before the framework handles it
+    void WndProc(TMessage& message) override;
+    bool DisableFlashPopup() const { return disableFlashPopup_; }
+    void SetDisableFlashPopup(bool disable) { disableFlashPopup_ = disable; }
+    bool DisableFlashCursor() const { return disableFlashCursor_; }
+    void SetDisableFlashCursor(bool disable) { disableFlashCursor_ = disable; }
+    bool PopupOwnerPending() const { return popupOwnerPending_; }
+    bool MouseCaptured() const { return mouseCaptured_; }
+
+    // ---- handlers and hooks
+    // The handler slot of the descriptor's event i.
+    TEventSlot& EventSlot(size_t i);
+    virtual void DispatchStockEvent(DISPID dispid, DISPPARAMS* params);
+    virtual void DispatchControlEvent(DISPID dispid, DISPPARAMS* params);
+
+    // ---- IUnknown (one for all interfaces)
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override;
+    ULONG STDMETHODCALLTYPE AddRef() override;
+    ULONG STDMETHODCALLTYPE Release() override;
+
+    // ---- IServiceProvider
+    HRESULT STDMETHODCALLTYPE QueryService(REFGUID service, REFIID iid, void** out) override;
+
+    // ---- IPersist, IPersistStream, IMoniker
+    HRESULT STDMETHODCALLTYPE GetClassID(CLSID* classId) override;
+    HRESULT STDMETHODCALLTYPE IsDirty() override;
+    HRESULT STDMETHODCALLTYPE Load(IStream* stream) override;
+    HRESULT STDMETHODCALLTYPE Save(IStream* stream, BOOL clearDirty) override;
+    HRESULT STDMETHODCALLTYPE GetSizeMax(ULARGE_INTEGER* size) override;
+    HRESULT STDMETHODCALLTYPE BindToObject(IBindCtx* context, IMoniker* left, REFIID iid,
+                                           void** out) override;
+    HRESULT STDMETHODCALLTYPE BindToStorage(IBindCtx* context, IMoniker* left, REFIID iid,
+                                            void** out) override;
+    HRESULT STDMETHODCALLTYPE Reduce(IBindCtx* context, DWORD howFar, IMoniker** toLeft,
+                                     IMoniker** reduced) override;
+    HRESULT STDMETHODCALLTYPE ComposeWith(IMoniker* right, BOOL onlyIfNotGeneric,
+                                          IMoniker** composite) override;
+    HRESULT STDMETHODCALLTYPE Enum(BOOL forward, IEnumMoniker** monikers) override;
+    HRESULT STDMETHODCALLTYPE IsEqual(IMoniker* other) override;
+    HRESULT STDMETHODCALLTYPE Hash(DWORD* hash) override;
+    HRESULT STDMETHODCALLTYPE IsRunning(IBindCtx* context, IMoniker* left,
+                                        IMoniker* newlyRunning) override;
+    HRESULT STDMETHODCALLTYPE GetTimeOfLastChange(IBindCtx* context, IMoniker* left,
+                                                  FILETIME* time) override;
+    HRESULT STDMETHODCALLTYPE Inverse(IMoniker** inverse) override;
+    HRESULT STDMETHODCALLTYPE CommonPrefixWith(IMoniker* other, IMoniker** prefix) override;
+    HRESULT STDMETHODCALLTYPE RelativePathTo(IMoniker* other, IMoniker** relative) override;
+    HRESULT STDMETHODCALLTYPE GetDisplayName(IBindCtx* context, IMoniker* left,
+                                             LPOLESTR* name) override;
+    HRESULT STDMETHODCALLTYPE ParseDisplayName(IBindCtx* context, IMoniker* left,
+                                               LPOLESTR displayName, ULONG* eaten,
+                                               IMoniker** out) override;
+    HRESULT STDMETHODCALLTYPE IsSystemMoniker(DWORD* kind) override;
+
+    // ---- IParseDisplayName
+    HRESULT STDMETHODCALLTYPE ParseDisplayName(IBindCtx* context, LPOLESTR displayName,
+                                               ULONG* eaten, IMoniker** out) override;
+
+    // ---- IPropertyNotifySink
+    HRESULT STDMETHODCALLTYPE OnChanged(DISPID dispid) override;
+    HRESULT STDMETHODCALLTYPE OnRequestEdit(DISPID dispid) override;
+
+    // ---- IOleWindow, IOleInPlaceUIWindow, IOleInPlaceFrame
+    HRESULT UIWindowGetWindow(HWND* window) override;
+    HRESULT FrameGetWindow(HWND* window) override;
+    HRESULT STDMETHODCALLTYPE ContextSensitiveHelp(BOOL enterMode) override;
+    HRESULT STDMETHODCALLTYPE GetBorder(LPRECT border) override;
+    HRESULT STDMETHODCALLTYPE RequestBorderSpace(LPCBORDERWIDTHS widths) override;
+    HRESULT STDMETHODCALLTYPE SetBorderSpace(LPCBORDERWIDTHS widths) override;
+    HRESULT STDMETHODCALLTYPE SetActiveObject(IOleInPlaceActiveObject* object,
+                                              LPCOLESTR name) override;
+    HRESULT STDMETHODCALLTYPE InsertMenus(HMENU shared, LPOLEMENUGROUPWIDTHS widths) override;
+    HRESULT STDMETHODCALLTYPE SetMenu(HMENU shared, HOLEMENU descriptor,
+                                      HWND activeObject) override;
+    HRESULT STDMETHODCALLTYPE RemoveMenus(HMENU shared) override;
+    HRESULT STDMETHODCALLTYPE SetStatusText(LPCOLESTR text) override;
+    HRESULT STDMETHODCALLTYPE EnableModeless(BOOL enable) override;
+    HRESULT STDMETHODCALLTYPE TranslateAccelerator(LPMSG message, WORD id) override;
+
+    // ---- IDispatch: the ambient properties
+    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override;
+    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT index, LCID locale, ITypeInfo** info) override;
+    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID iid, LPOLESTR* names, UINT count, LCID locale,
+                                            DISPID* ids) override;
+    HRESULT STDMETHODCALLTYPE Invoke(DISPID dispid, REFIID iid, LCID locale, WORD flags,
+                                     DISPPARAMS* params, VARIANT* result, EXCEPINFO* exception,
+                                     UINT* argumentError) override;
+
+    // ---- IOleInPlaceSite, IOleInPlaceSiteEx, IOleInPlaceSiteWindowless
+    HRESULT InPlaceSiteGetWindow(HWND* window) override;
+    HRESULT WindowlessGetWindow(HWND* window) override;
+    HRESULT STDMETHODCALLTYPE CanInPlaceActivate() override;
+    HRESULT STDMETHODCALLTYPE OnInPlaceActivate() override;
+    HRESULT STDMETHODCALLTYPE OnUIActivate() override;
+    HRESULT STDMETHODCALLTYPE GetWindowContext(IOleInPlaceFrame** frame,
+                                               IOleInPlaceUIWindow** document, LPRECT position,
+                                               LPRECT clip, LPOLEINPLACEFRAMEINFO info) override;
+    HRESULT STDMETHODCALLTYPE Scroll(SIZE extent) override;
+    HRESULT STDMETHODCALLTYPE OnUIDeactivate(BOOL undoable) override;
+    HRESULT STDMETHODCALLTYPE OnInPlaceDeactivate() override;
+    HRESULT STDMETHODCALLTYPE DiscardUndoState() override;
+    HRESULT STDMETHODCALLTYPE DeactivateAndUndo() override;
+    HRESULT STDMETHODCALLTYPE OnPosRectChange(LPCRECT position) override;
+    HRESULT STDMETHODCALLTYPE OnInPlaceActivateEx(BOOL* noRedraw, DWORD flags) override;
+    HRESULT STDMETHODCALLTYPE OnInPlaceDeactivateEx(BOOL noRedraw) override;
+    HRESULT STDMETHODCALLTYPE RequestUIActivate() override;
+    HRESULT STDMETHODCALLTYPE CanWindowlessActivate() override;
+    HRESULT STDMETHODCALLTYPE GetCapture() override;
+    HRESULT STDMETHODCALLTYPE SetCapture(BOOL capture) override;
+    HRESULT STDMETHODCALLTYPE GetFocus() override;
+    HRESULT STDMETHODCALLTYPE SetFocus(BOOL focus) override;
+    HRESULT STDMETHODCALLTYPE GetDC(LPCRECT rect, DWORD flags, HDC* dc) override;
+    HRESULT STDMETHODCALLTYPE ReleaseDC(HDC dc) override;
+    HRESULT STDMETHODCALLTYPE InvalidateRect(LPCRECT rect, BOOL erase) override;
+    HRESULT STDMETHODCALLTYPE InvalidateRgn(HRGN region, BOOL erase) override;
+    HRESULT STDMETHODCALLTYPE ScrollRect(INT dx, INT dy, LPCRECT scroll, LPCRECT clip) override;
+    HRESULT STDMETHODCALLTYPE AdjustRect(LPRECT rect) override;
+    HRESULT STDMETHODCALLTYPE OnDefWindowMessage(UINT message, WPARAM wParam, LPARAM lParam,
+                                                 LRESULT* result) override;
+
+    // ---- IOleControlSite
+    HRESULT STDMETHODCALLTYPE OnControlInfoChanged() override;
+    HRESULT STDMETHODCALLTYPE LockInPlaceActive(BOOL lock) override;
+    HRESULT STDMETHODCALLTYPE GetExtendedControl(IDispatch** control) override;
+    HRESULT STDMETHODCALLTYPE TransformCoords(POINTL* himetric, POINTF* container,
+                                              DWORD flags) override;
+    HRESULT STDMETHODCALLTYPE TranslateAccelerator(MSG* message, DWORD modifiers) override;
+    HRESULT STDMETHODCALLTYPE OnFocus(BOOL gotFocus) override;
+    HRESULT STDMETHODCALLTYPE ShowPropertyFrame() override;
+
+    // ---- IOleClientSite
+    HRESULT STDMETHODCALLTYPE SaveObject() override;
+    HRESULT STDMETHODCALLTYPE GetMoniker(DWORD assign, DWORD which, IMoniker** moniker) override;
+    HRESULT STDMETHODCALLTYPE GetContainer(IOleContainer** container) override;
+    HRESULT STDMETHODCALLTYPE ShowObject() override;
+    HRESULT STDMETHODCALLTYPE OnShowWindow(BOOL show) override;
+    HRESULT STDMETHODCALLTYPE RequestNewObjectLayout() override;
+
+protected:
+    // The concrete class runs this first in its constructor: the descriptor, the control and
+    // its first interfaces. Failing to create the control is not an error: the component
+    // then stays empty (CreationFailed).
+    void ConstructHostedControl();
+    // The concrete class names its descriptor and where its handler slots begin.
+    virtual void DescribeControl() = 0;
+    virtual void BindControlInterface(IUnknown* object) { (void)object; }
+    virtual bool FilterDesignError(const std::exception& error);
+    virtual void OnChangedProperty(DISPID dispid);
+    virtual void OnRequestEditProperty(DISPID dispid) { (void)dispid; }
+    // Answers interfaces a derived class adds; null when it has none for iid.
+    virtual void* QueryDerivedInterface(REFIID iid) {
+        (void)iid;
+        return nullptr;
+    }
+
+    void SetDescriptor(TControlDescriptor& descriptor, TEventSlot* firstEventSlot);
+    HRESULT ApplyNewLayout();
+
+    // The stored movie that serves a "<list>" request of this name, or null.
+    virtual TStream* ListedStream(const std::string& name) {
+        (void)name;
+        return nullptr;
+    }
+
+    // The target of the control's last request, written by a derived class's request policy
+    // and served by the site's moniker.
+    std::wstring pendingTarget_;
+    // Where "<exe>" requests are looked up: empty for the running executable.
+    std::string packagePath_;
+
+private:
+    void InstantiateControl();
+    void EnsureClientSite();
+    void DisconnectControl();
+    void ReleaseStoredState();
+    void Connect(REFIID iid, IUnknown* sink, DWORD& cookie);
+    void Disconnect(REFIID iid, DWORD& cookie);
+    IOleClientSite* ClientSite() { return static_cast<IOleClientSite*>(this); }
+    IUnknown* Identity() { return static_cast<IServiceProvider*>(this); }
+    void FrameworkHandling(TMessage& message);
+    // Paints now for an invalidation from the control, dirty (or everything when none).
+    void RepaintFromControl(std::optional<RECT> dirty);
+    HMENU FindMergeMenu() const;
+    void InvokeProperty(DISPID dispid, WORD flags, DISPPARAMS& params, VARIANT* result);
+
+    TControlDescriptor* descriptor_ = nullptr;
+    TEventSlot* firstEventSlot_ = nullptr;
+    std::unique_ptr<TEventDispatch> eventSink_;
+    std::vector<std::unique_ptr<TFont>> fonts_;
+    std::vector<ComPtr<IPictureDisp>> pictures_;
+    HGLOBAL storedState_ = nullptr;
+
+    ComPtr<IOleObject_Flash> hostedObject_;
+    ComPtr<IPersistStreamInit> persistIntf_;
+    ComPtr<IDispatch> dispatchIntf_;
+    ComPtr<IPerPropertyBrowsing> browsingIntf_;
+    ComPtr<IOleControl> controlIntf_;
+    ComPtr<IOleInPlaceObject> inPlaceIntf_;
+    ComPtr<IOleInPlaceActiveObject> activeIntf_;
+    ComPtr<IOleInPlaceObjectWindowless> windowlessIntf_;
+    ComPtr<IViewObject> viewIntf_;
+    DWORD propertyCookie_ = 0;
+    DWORD eventCookie_ = 0;
+    DWORD miscStatus_ = 0;
+    ULONG refCount_ = 0;
+    bool creationFailed_ = false;
+
+    // Re-entry guards of OnChanged: colour, enabled, font and fore colour.
+    bool changingColor_ = false;
+    bool changingEnabled_ = false;
+    bool changingFont_ = false;
+    bool writingPicture_ = false;
+
+    // Drawing.
+    std::unique_ptr<TqelBitmap> backgroundBitmap_, workBitmap_, outputBitmap_;
+    std::optional<RECT> dirtyRect_;
+    bool fullRepaintPending_ = false;
+    bool capturingBackground_ = false;
+    bool recaptureOnPaint_ = false;
+    bool resizeGuard_ = false;
+    bool transparent_ = true;
+    // A control that invalidates while it is being painted gets one paint more afterwards,
+    // covering all it asked for, instead of a paint inside the paint.
+    bool painting_ = false;
+    bool repaintRequested_ = false;
+    std::optional<RECT> requestedDirty_; // none: everything
+
+    // Input.
+    bool disableFlashPopup_ = false;
+    bool disableFlashCursor_ = false;
+    bool popupOwnerPending_ = false;
+    bool mouseCaptured_ = false;
+    int defaultMessageDepth_ = 0; // OnDefWindowMessage calls in progress
+};
+
+// Movies stored as RCDATA resources of the executable (names in any letter case).
+bool HasMovieResource(const std::string& name);
+// Raises TError when there is none.
+std::shared_ptr<TStream> OpenMovieResource(const std::string& name);
+
+// The font as an OLE font object, and back.
+ComPtr<IFontDisp> FontToFontDisp(TFont& font);
+void FontFromVariant(const VARIANT& value, TFont& font);

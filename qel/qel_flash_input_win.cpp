@@ -1,0 +1,221 @@
+// Input: messages offered to the windowless control before the framework handles them, the
+// site's capture, focus and default-processing answers, and the control's stock events.
+
+#include "qel/qel_flash.h"
+#include "ui/application_win.h"
+
+namespace {
+
+bool IsMouseInput(UINT message) {
+    return message >= WM_MOUSEMOVE && message <= WM_MOUSEWHEEL;
+}
+
+// An integer argument of a stock event, by value or by reference; nothing for other types.
+std::optional<int32_t> IntegerArgument(const VARIANT& v) {
+    switch (V_VT(&v)) {
+    case VT_I2:
+        return V_I2(&v);
+    case VT_I4:
+    case VT_INT:
+        return V_I4(&v);
+    case VT_UI1:
+        return V_UI1(&v);
+    case VT_BYREF | VT_I2:
+        return V_I2REF(&v) ? std::optional<int32_t>(*V_I2REF(&v)) : std::nullopt;
+    case VT_BYREF | VT_I4:
+        return V_I4REF(&v) ? std::optional<int32_t>(*V_I4REF(&v)) : std::nullopt;
+    case VT_BYREF | VT_UI1:
+        return V_UI1REF(&v) ? std::optional<int32_t>(*V_UI1REF(&v)) : std::nullopt;
+    default:
+        return std::nullopt;
+    }
+}
+
+// Writes a key back through a by-reference argument, unchanged, in the argument's width.
+void WriteBack(VARIANT& v, int32_t value) {
+    if (V_VT(&v) == (VT_BYREF | VT_I2) && V_I2REF(&v))
+        *V_I2REF(&v) = static_cast<SHORT>(value);
+    else if (V_VT(&v) == (VT_BYREF | VT_UI1) && V_UI1REF(&v))
+        *V_UI1REF(&v) = static_cast<BYTE>(value);
+}
+
+TMouseButton StockButton(int32_t button) {
+    button %= 8;
+    if (button == 2 || button == 6)
+        return TMouseButton::Right;
+    return button == 4 ? TMouseButton::Middle : TMouseButton::Left;
+}
+
+TShiftState StockShift(int32_t button, int32_t shift) {
+    button %= 8;
+    shift %= 8;
+    TShiftState state = 0;
+    if (button & 1)
+        state |= ssLeft;
+    if (button & 2)
+        state |= ssRight;
+    if (button & 4)
+        state |= ssMiddle;
+    if (shift & 1)
+        state |= ssShift;
+    if (shift & 2)
+        state |= ssCtrl;
+    if (shift & 4)
+        state |= ssAlt;
+    return state;
+}
+
+} // namespace
+
+void TqelOleControl::FrameworkHandling(TMessage& message) {
+    // The framework's own handling never lets an error escape into the control's call.
+    try {
+        TControl::WndProc(message);
+    } catch (...) {
+    }
+}
+
+void TqelOleControl::WndProc(TMessage& message) {
+    const UINT m = message.Msg;
+    // A message that came back through OnDefWindowMessage twice is the framework's alone.
+    if (creationFailed_ || Designing() || m == WM_PAINT || defaultMessageDepth_ >= 2) {
+        FrameworkHandling(message);
+        return;
+    }
+    switch (m) {
+    case CM_DIALOGKEY:
+    case CM_ENABLEDCHANGED:
+    case CM_COLORCHANGED:
+    case CM_FONTCHANGED:
+        FrameworkHandling(message);
+        return;
+    case CM_UIACTIVATE:
+    case CM_UIDEACTIVATE:
+    case CM_DOCWINDOWACTIVATE: // forms here are never MDI children
+        return;
+    case WM_RBUTTONDOWN:
+        // The control's context menu is kept away by never showing it the press.
+        if (disableFlashPopup_) {
+            FrameworkHandling(message);
+            return;
+        }
+        popupOwnerPending_ = true;
+        break;
+    default:
+        break;
+    }
+    if (!windowlessIntf_) {
+        FrameworkHandling(message);
+        return;
+    }
+    const HRESULT handled =
+        windowlessIntf_->OnWindowMessage(m, message.WParam, message.LParam, &message.Result);
+    if (handled == S_OK && IsMouseInput(m) && windowlessIntf_) {
+        if (disableFlashCursor_) {
+            ::SetCursor(ScreenCursor(Cursor()));
+        } else {
+            LRESULT ignored = 0;
+            windowlessIntf_->OnWindowMessage(WM_SETCURSOR, 0, MAKELPARAM(HTCLIENT, WM_MOUSEMOVE),
+                                             &ignored);
+        }
+    }
+    // The result the control set stays unless the framework overwrites it.
+    const LRESULT controlResult = message.Result;
+    FrameworkHandling(message);
+    if (message.Result == 0)
+        message.Result = controlResult;
+}
+
+HRESULT STDMETHODCALLTYPE TqelOleControl::GetCapture() {
+    return mouseCaptured_ ? S_OK : S_FALSE;
+}
+
+HRESULT STDMETHODCALLTYPE TqelOleControl::SetCapture(BOOL capture) {
+    if (Parent() && Parent()->HandleAllocated())
+        mouseCaptured_ = capture != FALSE;
+    return S_OK;
+}
+
+HRESULT STDMETHODCALLTYPE TqelOleControl::GetFocus() {
+    return S_OK;
+}
+HRESULT STDMETHODCALLTYPE TqelOleControl::SetFocus(BOOL) {
+    return S_OK;
+}
+
+HRESULT STDMETHODCALLTYPE TqelOleControl::OnDefWindowMessage(UINT message, WPARAM wParam,
+                                                             LPARAM lParam, LRESULT* result) {
+    try {
+        ++defaultMessageDepth_;
+        const LRESULT answer = Perform(message, wParam, lParam);
+        --defaultMessageDepth_;
+        if (result)
+            *result = answer;
+    } catch (...) {
+        --defaultMessageDepth_;
+        return E_FAIL;
+    }
+    return S_OK;
+}
+
+HRESULT TqelOleControl::WindowlessGetWindow(HWND* window) {
+    if (!window)
+        return E_POINTER;
+    *window = nullptr;
+    // A window for the control's context menu, once, right after a press it was allowed to see.
+    if (popupOwnerPending_) {
+        popupOwnerPending_ = false;
+        *window = WindowHandle();
+    }
+    return *window ? S_OK : E_FAIL;
+}
+
+void TqelOleControl::DispatchStockEvent(DISPID dispid, DISPPARAMS* params) {
+    if (dispid < StockEvent::kMouseUp || dispid > StockEvent::kClick)
+        return;
+    const UINT count = params && params->rgvarg ? params->cArgs : 0;
+    // Arguments arrive last first: argument k of the event is element count - 1 - k.
+    auto argument = [&](UINT k) -> VARIANT& { return params->rgvarg[count - 1 - k]; };
+    try {
+        switch (dispid) {
+        case StockEvent::kClick:
+            Click();
+            break;
+        case StockEvent::kDblClick:
+            DblClick();
+            break;
+        case StockEvent::kKeyDown:
+        case StockEvent::kKeyUp:
+            if (count >= 2)
+                if (const auto key = IntegerArgument(argument(0)))
+                    WriteBack(argument(0), static_cast<uint16_t>(*key));
+            break;
+        case StockEvent::kKeyPress:
+            if (count >= 1)
+                if (const auto key = IntegerArgument(argument(0)))
+                    WriteBack(argument(0), static_cast<uint8_t>(*key));
+            break;
+        default: {
+            if (count < 4)
+                break;
+            const auto button = IntegerArgument(argument(0));
+            const auto shift = IntegerArgument(argument(1));
+            const auto x = IntegerArgument(argument(2));
+            const auto y = IntegerArgument(argument(3));
+            if (!button || !shift || !x || !y)
+                break;
+            const TShiftState state = StockShift(*button, *shift);
+            if (dispid == StockEvent::kMouseDown)
+                MouseDown(StockButton(*button), state, *x, *y);
+            else if (dispid == StockEvent::kMouseMove)
+                MouseMove(state, *x, *y);
+            else
+                MouseUp(StockButton(*button), state, *x, *y);
+            break;
+        }
+        }
+    } catch (...) {
+        if (TApplication* application = TApplication::Instance())
+            application->HandleCurrentException();
+    }
+}

@@ -1,0 +1,670 @@
+// The control site: creation, initialisation and activation of the hosted control, teardown,
+// and the site interfaces' answers.
+
+#include <cmath>
+
+#include "base/text_win.h"
+#include "qel/qel_flash.h"
+#include "ui/application_win.h"
+#include "ui/forms_win.h"
+
+namespace {
+
+constexpr RECT kUnclipped{0, 0, 32767, 32767};
+
+template <typename T> HRESULT NullOut(T** out, HRESULT result) {
+    if (out)
+        *out = nullptr;
+    return result;
+}
+
+} // namespace
+
+// ---- construction and teardown
+
+TqelOleControl::TqelOleControl(TComponent* owner) : TControl(owner) {}
+
+void TqelOleControl::SetDescriptor(TControlDescriptor& descriptor, TEventSlot* firstEventSlot) {
+    descriptor_ = &descriptor;
+    firstEventSlot_ = firstEventSlot;
+}
+
+void TqelOleControl::ConstructHostedControl() {
+    DescribeControl();
+    if (!descriptor_)
+        throw TError("The control has no descriptor");
+    ++descriptor_->instanceCount;
+    for (size_t i = 0; i < descriptor_->fontProperties.size(); ++i)
+        fonts_.push_back(std::make_unique<TFont>());
+    pictures_.resize(descriptor_->pictureProperties.size());
+    eventSink_ = std::make_unique<TEventDispatch>(*this);
+
+    InstantiateControl();
+    if (creationFailed_)
+        return;
+    BindControlInterface(hostedObject_.Get());
+    OleCheck(hostedObject_->GetMiscStatus(DVASPECT_CONTENT, &miscStatus_));
+    const uint32_t options = descriptor_->siteOptions;
+    if (!(options & SiteOption::kNeverClientSiteFirst) &&
+        ((miscStatus_ & OLEMISC_SETCLIENTSITEFIRST) || (options & SiteOption::kClientSiteFirst)))
+        OleCheck(hostedObject_->SetClientSite(ClientSite()));
+    OleCheck(hostedObject_.As(&persistIntf_));
+    if (miscStatus_ & OLEMISC_INVISIBLEATRUNTIME)
+        SetVisible(false);
+    OleCheck(ApplyNewLayout());
+}
+
+void TqelOleControl::InstantiateControl() {
+    // A control that cannot be had leaves an empty component, never an error.
+    try {
+        if (FAILED(CoCreateInstance(
+                descriptor_->classId, nullptr, CLSCTX_INPROC_SERVER | CLSCTX_LOCAL_SERVER,
+                IID_IOleObject, reinterpret_cast<void**>(hostedObject_.ReleaseAndGetAddressOf()))))
+            hostedObject_.Reset();
+    } catch (...) {
+        hostedObject_.Reset();
+    }
+    creationFailed_ = !hostedObject_;
+}
+
+TqelOleControl::~TqelOleControl() {
+    if (hostedObject_)
+        hostedObject_->Close(OLECLOSE_NOSAVE);
+    DisconnectControl();
+    ReleaseStoredState();
+    persistIntf_.Reset();
+    if (hostedObject_) {
+        hostedObject_->SetClientSite(nullptr);
+        hostedObject_.Reset();
+    }
+    eventSink_.reset();
+    fonts_.clear();
+    pictures_.clear();
+    if (descriptor_ && --descriptor_->instanceCount == 0)
+        descriptor_->propertyDescriptionCache.reset();
+}
+
+void TqelOleControl::Connect(REFIID iid, IUnknown* sink, DWORD& cookie) {
+    ComPtr<IConnectionPointContainer> container;
+    ComPtr<IConnectionPoint> point;
+    if (SUCCEEDED(hostedObject_.As(&container)) &&
+        SUCCEEDED(container->FindConnectionPoint(iid, &point)) &&
+        FAILED(point->Advise(sink, &cookie)))
+        cookie = 0;
+}
+
+void TqelOleControl::Disconnect(REFIID iid, DWORD& cookie) {
+    if (cookie == 0 || !hostedObject_)
+        return;
+    ComPtr<IConnectionPointContainer> container;
+    ComPtr<IConnectionPoint> point;
+    if (SUCCEEDED(hostedObject_.As(&container)) &&
+        SUCCEEDED(container->FindConnectionPoint(iid, &point)))
+        point->Unadvise(cookie);
+    cookie = 0;
+}
+
+void TqelOleControl::DisconnectControl() {
+    if (!hostedObject_)
+        return;
+    if (!(miscStatus_ & OLEMISC_INVISIBLEATRUNTIME))
+        hostedObject_->Close(OLECLOSE_NOSAVE);
+    Disconnect(descriptor_->eventInterface, eventCookie_);
+    Disconnect(IID_IPropertyNotifySink, propertyCookie_);
+    browsingIntf_.Reset();
+    dispatchIntf_.Reset();
+    controlIntf_.Reset();
+}
+
+void TqelOleControl::ReleaseStoredState() {
+    if (storedState_) {
+        const HGLOBAL state = storedState_;
+        storedState_ = nullptr;
+        GlobalFree(state);
+    }
+}
+
+// ---- initialisation and activation
+
+void TqelOleControl::EnsureClientSite() {
+    ComPtr<IOleClientSite> site;
+    HRESULT result = E_FAIL;
+    try {
+        result = hostedObject_->GetClientSite(&site);
+    } catch (...) {
+    }
+    if (FAILED(result) || !site)
+        OleCheck(hostedObject_->SetClientSite(ClientSite()));
+}
+
+void TqelOleControl::InitializeControl() {
+    if (!hostedObject_ || controlIntf_)
+        return;
+    try {
+        EnsureClientSite();
+        if (storedState_) {
+            ComPtr<IStream> stream;
+            OleCheck(CreateStreamOnHGlobal(storedState_, FALSE, &stream));
+            OleCheck(persistIntf_->Load(stream.Get()));
+            ReleaseStoredState();
+        } else {
+            OleCheck(persistIntf_->InitNew());
+        }
+        OleCheck(hostedObject_.As(&controlIntf_));
+        OleCheck(hostedObject_.As(&dispatchIntf_));
+        hostedObject_.As(&browsingIntf_);
+        Connect(IID_IPropertyNotifySink, Identity(), propertyCookie_);
+        Connect(descriptor_->eventInterface, eventSink_.get(), eventCookie_);
+        const uint32_t flags = descriptor_->stockFlags;
+        if (flags & StockFlag::kBackColor)
+            OnChangedProperty(DISPID_BACKCOLOR);
+        if (flags & StockFlag::kEnabled)
+            OnChangedProperty(DISPID_ENABLED);
+        if (flags & StockFlag::kFont)
+            OnChangedProperty(DISPID_FONT);
+        if (flags & StockFlag::kForeColor)
+            OnChangedProperty(DISPID_FORECOLOR);
+        controlIntf_->OnAmbientPropertyChange(DISPID_UNKNOWN);
+        ApplyNewLayout();
+    } catch (...) {
+        DisconnectControl();
+        throw;
+    }
+}
+
+void TqelOleControl::ActivateControl() {
+    if (creationFailed_)
+        return;
+    InitializeControl();
+    if (miscStatus_ & OLEMISC_INVISIBLEATRUNTIME)
+        return;
+    RECT position = BoundsRect();
+    hostedObject_->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, ClientSite(), 0, nullptr, &position);
+    if (!inPlaceIntf_)
+        throw TOleError(E_FAIL, "OLE control activation failed");
+    if (windowlessIntf_) {
+        LRESULT ignored = 0;
+        windowlessIntf_->OnWindowMessage(WM_SETFOCUS, 0, 0, &ignored);
+    }
+}
+
+ComPtr<IDispatch> TqelOleControl::ControlDispatchObject() {
+    InitializeControl();
+    return dispatchIntf_;
+}
+
+HRESULT TqelOleControl::ApplyNewLayout() {
+    SIZEL extent{};
+    const HRESULT result = hostedObject_->GetExtent(DVASPECT_CONTENT, &extent);
+    if (FAILED(result))
+        return result;
+    const int ppi = ScreenPixelsPerInch();
+    int width = MulDiv(extent.cx, ppi, 2540);
+    int height = MulDiv(extent.cy, ppi, 2540);
+    if ((miscStatus_ & OLEMISC_INVISIBLEATRUNTIME) && !controlIntf_) {
+        width = std::min(width, 32);
+        height = std::min(height, 32);
+    }
+    SetBounds(Left(), Top(), width, height);
+    return S_OK;
+}
+
+void TqelOleControl::SetParent(TWinControl* parent) {
+    TControl::SetParent(parent);
+    if (creationFailed_ || !parent || !hostedObject_)
+        return;
+    EnsureClientSite();
+    if (controlIntf_)
+        controlIntf_->OnAmbientPropertyChange(DISPID_UNKNOWN);
+}
+
+bool TqelOleControl::FilterDesignError(const std::exception& error) {
+    return Designing() && dynamic_cast<const TOleError*>(&error) != nullptr;
+}
+
+TEventSlot& TqelOleControl::EventSlot(size_t i) {
+    if (!firstEventSlot_ || i >= descriptor_->events.size())
+        throw TRangeError();
+    return firstEventSlot_[i];
+}
+
+// ---- IUnknown, IServiceProvider
+
+HRESULT STDMETHODCALLTYPE TqelOleControl::QueryInterface(REFIID iid, void** out) {
+    if (!out)
+        return E_POINTER;
+    void* face = nullptr;
+    if (iid == IID_IServiceProvider)
+        face = static_cast<IServiceProvider*>(this);
+    else if (iid == IID_IMoniker)
+        face = static_cast<IMoniker*>(this);
+    else if (iid == IID_IParseDisplayName)
+        face = static_cast<IParseDisplayName*>(this);
+    else if (iid == IID_IPropertyNotifySink)
+        face = static_cast<IPropertyNotifySink*>(this);
+    else if (iid == IID_IOleInPlaceUIWindow)
+        face = static_cast<IOleInPlaceUIWindow*>(static_cast<TUIWindowFace*>(this));
+    else if (iid == IID_IDispatch)
+        face = static_cast<IDispatch*>(this);
+    else if (iid == IID_IOleInPlaceFrame)
+        face = static_cast<IOleInPlaceFrame*>(static_cast<TFrameFace*>(this));
+    else if (iid == IID_IOleInPlaceSiteWindowless)
+        face = static_cast<IOleInPlaceSiteWindowless*>(static_cast<TWindowlessSiteFace*>(this));
+    else if (iid == IID_IOleInPlaceSite)
+        face = static_cast<IOleInPlaceSite*>(static_cast<TInPlaceSiteFace*>(this));
+    else if (iid == IID_IOleWindow)
+        face = static_cast<IOleWindow*>(static_cast<TUIWindowFace*>(this));
+    else if (iid == IID_IOleControlSite)
+        face = static_cast<IOleControlSite*>(this);
+    else if (iid == IID_IOleClientSite)
+        face = static_cast<IOleClientSite*>(this);
+    else if (iid == IID_IUnknown)
+        face = Identity();
+    else
+        face = QueryDerivedInterface(iid);
+    *out = face;
+    if (!face)
+        return E_NOINTERFACE;
+    AddRef();
+    return S_OK;
+}
+
+// The count never frees the component: its owner does.
+ULONG STDMETHODCALLTYPE TqelOleControl::AddRef() {
+    return ++refCount_;
+}
+
+ULONG STDMETHODCALLTYPE TqelOleControl::Release() {
+    if (refCount_ > 0)
+        --refCount_;
+    return refCount_;
+}
+
+HRESULT STDMETHODCALLTYPE TqelOleControl::QueryService(REFGUID, REFIID iid, void** out) {
+    return QueryInterface(iid, out);
+}
+
+// ---- IPersist, IPersistStream, IMoniker: the site's moniker only binds to storage
+
+HRESULT STDMETHODCALLTYPE TqelOleControl::GetClassID(CLSID*) {
+    return E_NOTIMPL;
+}
+HRESULT STDMETHODCALLTYPE TqelOleControl::IsDirty() {
+    return E_NOTIMPL;
+}
+HRESULT STDMETHODCALLTYPE TqelOleControl::Load(IStream*) {
+    return E_NOTIMPL;
+}
+HRESULT STDMETHODCALLTYPE TqelOleControl::Save(IStream*, BOOL) {
+    return E_NOTIMPL;
+}
+HRESULT STDMETHODCALLTYPE TqelOleControl::GetSizeMax(ULARGE_INTEGER*) {
+    return E_NOTIMPL;
+}
+HRESULT STDMETHODCALLTYPE TqelOleControl::BindToObject(IBindCtx*, IMoniker*, REFIID, void**) {
+    return E_NOTIMPL;
+}
+HRESULT STDMETHODCALLTYPE TqelOleControl::Reduce(IBindCtx*, DWORD, IMoniker**, IMoniker** reduced) {
+    return NullOut(reduced, E_NOTIMPL);
+}
+HRESULT STDMETHODCALLTYPE TqelOleControl::ComposeWith(IMoniker*, BOOL, IMoniker** composite) {
+    return NullOut(composite, E_NOTIMPL);
+}
+HRESULT STDMETHODCALLTYPE TqelOleControl::Enum(BOOL, IEnumMoniker** monikers) {
+    return NullOut(monikers, E_NOTIMPL);
+}
+HRESULT STDMETHODCALLTYPE TqelOleControl::IsEqual(IMoniker*) {
+    return E_NOTIMPL;
+}
+HRESULT STDMETHODCALLTYPE TqelOleControl::Hash(DWORD*) {
+    return E_NOTIMPL;
+}
+HRESULT STDMETHODCALLTYPE TqelOleControl::IsRunning(IBindCtx*, IMoniker*, IMoniker*) {
+    return E_NOTIMPL;
+}
+HRESULT STDMETHODCALLTYPE TqelOleControl::GetTimeOfLastChange(IBindCtx*, IMoniker*, FILETIME*) {
+    return E_NOTIMPL;
+}
+HRESULT STDMETHODCALLTYPE TqelOleControl::Inverse(IMoniker** inverse) {
+    return NullOut(inverse, E_NOTIMPL);
+}
+HRESULT STDMETHODCALLTYPE TqelOleControl::CommonPrefixWith(IMoniker*, IMoniker** prefix) {
+    return NullOut(prefix, E_NOTIMPL);
+}
+HRESULT STDMETHODCALLTYPE TqelOleControl::RelativePathTo(IMoniker*, IMoniker** relative) {
+    return NullOut(relative, E_NOTIMPL);
+}
+HRESULT STDMETHODCALLTYPE TqelOleControl::GetDisplayName(IBindCtx*, IMoniker*, LPOLESTR*) {
+    return E_NOTIMPL;
+}
+HRESULT STDMETHODCALLTYPE TqelOleControl::ParseDisplayName(IBindCtx*, IMoniker*, LPOLESTR, ULONG*,
+                                                           IMoniker** out) {
+    return NullOut(out, E_NOTIMPL);
+}
+HRESULT STDMETHODCALLTYPE TqelOleControl::IsSystemMoniker(DWORD*) {
+    return E_NOTIMPL;
+}
+
+// ---- IParseDisplayName
+
+HRESULT STDMETHODCALLTYPE TqelOleControl::ParseDisplayName(IBindCtx*, LPOLESTR, ULONG*,
+                                                           IMoniker** out) {
+    return NullOut(out, E_NOTIMPL);
+}
+
+// ---- IPropertyNotifySink
+
+HRESULT STDMETHODCALLTYPE TqelOleControl::OnChanged(DISPID dispid) {
+    try {
+        OnChangedProperty(dispid);
+    } catch (...) {
+    }
+    return S_OK;
+}
+
+HRESULT STDMETHODCALLTYPE TqelOleControl::OnRequestEdit(DISPID dispid) {
+    try {
+        OnRequestEditProperty(dispid);
+    } catch (...) {
+    }
+    return S_OK;
+}
+
+// ---- IOleWindow, IOleInPlaceUIWindow, IOleInPlaceFrame
+
+HRESULT TqelOleControl::UIWindowGetWindow(HWND* window) {
+    return NullOut(window, E_FAIL);
+}
+
+HRESULT TqelOleControl::FrameGetWindow(HWND* window) {
+    // The frame is the form the component sits on.
+    if (window) {
+        const HWND parent = WindowHandle();
+        *window = parent ? GetAncestor(parent, GA_ROOT) : nullptr;
+    }
+    return S_OK;
+}
+
+HRESULT STDMETHODCALLTYPE TqelOleControl::ContextSensitiveHelp(BOOL) {
+    return S_OK;
+}
+HRESULT STDMETHODCALLTYPE TqelOleControl::GetBorder(LPRECT) {
+    return INPLACE_E_NOTOOLSPACE;
+}
+HRESULT STDMETHODCALLTYPE TqelOleControl::RequestBorderSpace(LPCBORDERWIDTHS) {
+    return INPLACE_E_NOTOOLSPACE;
+}
+HRESULT STDMETHODCALLTYPE TqelOleControl::SetBorderSpace(LPCBORDERWIDTHS) {
+    return E_NOTIMPL;
+}
+
+HRESULT STDMETHODCALLTYPE TqelOleControl::SetActiveObject(IOleInPlaceActiveObject* object,
+                                                          LPCOLESTR) {
+    activeIntf_ = object;
+    return S_OK;
+}
+
+HMENU TqelOleControl::FindMergeMenu() const {
+    for (TWinControl* parent = Parent(); parent; parent = parent->Parent())
+        if (auto* form = dynamic_cast<TForm*>(parent); form && !form->IsMdiChild())
+            return form->Menu();
+    TApplication* application = TApplication::Instance();
+    return application && application->MainForm() ? application->MainForm()->Menu() : nullptr;
+}
+
+// The framework's forms carry no main menu, so there is nothing to merge: the control gets the
+// answers it gets from a frame without menus.
+HRESULT STDMETHODCALLTYPE TqelOleControl::InsertMenus(HMENU, LPOLEMENUGROUPWIDTHS widths) {
+    if (!FindMergeMenu() && widths)
+        widths->width[0] = widths->width[2] = widths->width[4] = 0;
+    return S_OK;
+}
+
+HRESULT STDMETHODCALLTYPE TqelOleControl::SetMenu(HMENU, HOLEMENU descriptor, HWND activeObject) {
+    const HMENU menu = FindMergeMenu();
+    if (!menu)
+        return S_OK;
+    return OleSetMenuDescriptor(descriptor, WindowHandle(), activeObject, nullptr, nullptr);
+}
+
+HRESULT STDMETHODCALLTYPE TqelOleControl::RemoveMenus(HMENU shared) {
+    while (shared && GetMenuItemCount(shared) > 0)
+        RemoveMenu(shared, 0, MF_BYPOSITION);
+    return S_OK;
+}
+
+HRESULT STDMETHODCALLTYPE TqelOleControl::SetStatusText(LPCOLESTR) {
+    return S_OK;
+}
+HRESULT STDMETHODCALLTYPE TqelOleControl::EnableModeless(BOOL) {
+    return S_OK;
+}
+HRESULT STDMETHODCALLTYPE TqelOleControl::TranslateAccelerator(LPMSG, WORD) {
+    return S_FALSE;
+}
+
+// ---- IDispatch: the ambient properties
+
+HRESULT STDMETHODCALLTYPE TqelOleControl::GetTypeInfoCount(UINT* count) {
+    if (count)
+        *count = 0;
+    return S_OK;
+}
+
+HRESULT STDMETHODCALLTYPE TqelOleControl::GetTypeInfo(UINT, LCID, ITypeInfo** info) {
+    return NullOut(info, E_NOTIMPL);
+}
+
+HRESULT STDMETHODCALLTYPE TqelOleControl::GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) {
+    return E_NOTIMPL;
+}
+
+HRESULT STDMETHODCALLTYPE TqelOleControl::Invoke(DISPID dispid, REFIID, LCID, WORD flags,
+                                                 DISPPARAMS*, VARIANT* result, EXCEPINFO*, UINT*) {
+    if (!(flags & DISPATCH_PROPERTYGET) || !result)
+        return DISP_E_MEMBERNOTFOUND;
+    auto boolean = [result](bool value) {
+        V_VT(result) = VT_BOOL;
+        V_BOOL(result) = value ? VARIANT_TRUE : VARIANT_FALSE;
+        return S_OK;
+    };
+    auto integer = [result](int32_t value) {
+        V_VT(result) = VT_I4;
+        V_I4(result) = value;
+        return S_OK;
+    };
+    try {
+        VariantInit(result);
+        switch (dispid) {
+        case DISPID_AMBIENT_BACKCOLOR:
+            return integer(Color());
+        case DISPID_AMBIENT_DISPLAYNAME:
+            V_VT(result) = VT_BSTR;
+            V_BSTR(result) = TBstr(AnsiToWide(Name())).Release();
+            return S_OK;
+        case DISPID_AMBIENT_FONT: {
+            TFont& font = Parent() && ParentFont() ? Parent()->Font() : Font();
+            V_VT(result) = VT_DISPATCH;
+            V_DISPATCH(result) = FontToFontDisp(font).Detach();
+            return S_OK;
+        }
+        case DISPID_AMBIENT_FORECOLOR:
+            return integer(Font().Color());
+        case DISPID_AMBIENT_LOCALEID:
+            return integer(static_cast<int32_t>(GetUserDefaultLCID()));
+        case DISPID_AMBIENT_MESSAGEREFLECT:
+            return boolean(true);
+        case DISPID_AMBIENT_USERMODE:
+            return boolean(!Designing());
+        case DISPID_AMBIENT_UIDEAD:
+            return boolean(Designing());
+        case DISPID_AMBIENT_SHOWGRABHANDLES:
+        case DISPID_AMBIENT_SHOWHATCHING:
+            return boolean(false);
+        case DISPID_AMBIENT_AUTOCLIP:
+        case DISPID_AMBIENT_SUPPORTSMNEMONICS:
+            return boolean(true);
+        default:
+            return DISP_E_MEMBERNOTFOUND;
+        }
+    } catch (...) {
+        return E_FAIL;
+    }
+}
+
+// ---- IOleInPlaceSite, IOleInPlaceSiteEx
+
+HRESULT TqelOleControl::InPlaceSiteGetWindow(HWND* window) {
+    return NullOut(window, E_FAIL);
+}
+
+HRESULT STDMETHODCALLTYPE TqelOleControl::CanInPlaceActivate() {
+    return S_OK;
+}
+
+HRESULT STDMETHODCALLTYPE TqelOleControl::OnInPlaceActivate() {
+    if (hostedObject_) {
+        hostedObject_.As(&inPlaceIntf_);
+        hostedObject_.As(&activeIntf_);
+        hostedObject_.As(&windowlessIntf_);
+        hostedObject_.As(&viewIntf_);
+    }
+    return S_OK;
+}
+
+HRESULT STDMETHODCALLTYPE TqelOleControl::OnInPlaceActivateEx(BOOL*, DWORD) {
+    return OnInPlaceActivate();
+}
+
+HRESULT STDMETHODCALLTYPE TqelOleControl::OnUIActivate() {
+    return S_OK;
+}
+HRESULT STDMETHODCALLTYPE TqelOleControl::RequestUIActivate() {
+    return S_OK;
+}
+
+HRESULT STDMETHODCALLTYPE TqelOleControl::GetWindowContext(IOleInPlaceFrame** frame,
+                                                           IOleInPlaceUIWindow** document,
+                                                           LPRECT position, LPRECT clip,
+                                                           LPOLEINPLACEFRAMEINFO info) {
+    if (frame) {
+        *frame = static_cast<TFrameFace*>(this);
+        AddRef();
+    }
+    if (document)
+        *document = nullptr;
+    if (position)
+        *position = BoundsRect();
+    if (clip)
+        *clip = kUnclipped;
+    if (info) {
+        info->fMDIApp = FALSE;
+        info->hwndFrame = nullptr;
+        info->haccel = nullptr;
+        info->cAccelEntries = 0;
+    }
+    return S_OK;
+}
+
+HRESULT STDMETHODCALLTYPE TqelOleControl::Scroll(SIZE) {
+    return E_NOTIMPL;
+}
+
+HRESULT STDMETHODCALLTYPE TqelOleControl::OnUIDeactivate(BOOL) {
+    SetMenu(nullptr, nullptr, nullptr);
+    return S_OK;
+}
+
+HRESULT STDMETHODCALLTYPE TqelOleControl::OnInPlaceDeactivate() {
+    activeIntf_.Reset();
+    inPlaceIntf_.Reset();
+    windowlessIntf_.Reset();
+    viewIntf_.Reset();
+    return S_OK;
+}
+
+HRESULT STDMETHODCALLTYPE TqelOleControl::OnInPlaceDeactivateEx(BOOL) {
+    return S_OK;
+}
+HRESULT STDMETHODCALLTYPE TqelOleControl::DiscardUndoState() {
+    return E_NOTIMPL;
+}
+
+HRESULT STDMETHODCALLTYPE TqelOleControl::DeactivateAndUndo() {
+    if (inPlaceIntf_)
+        inPlaceIntf_->UIDeactivate();
+    return S_OK;
+}
+
+HRESULT STDMETHODCALLTYPE TqelOleControl::OnPosRectChange(LPCRECT position) {
+    if (inPlaceIntf_ && position)
+        inPlaceIntf_->SetObjectRects(position, &kUnclipped);
+    return S_OK;
+}
+
+HRESULT STDMETHODCALLTYPE TqelOleControl::CanWindowlessActivate() {
+    return S_OK;
+}
+
+// ---- IOleControlSite
+
+HRESULT STDMETHODCALLTYPE TqelOleControl::OnControlInfoChanged() {
+    return E_NOTIMPL;
+}
+HRESULT STDMETHODCALLTYPE TqelOleControl::LockInPlaceActive(BOOL) {
+    return E_NOTIMPL;
+}
+HRESULT STDMETHODCALLTYPE TqelOleControl::GetExtendedControl(IDispatch** control) {
+    return NullOut(control, E_NOTIMPL);
+}
+
+HRESULT STDMETHODCALLTYPE TqelOleControl::TransformCoords(POINTL* himetric, POINTF* container,
+                                                          DWORD flags) {
+    if (!himetric || !container)
+        return E_POINTER;
+    const int ppi = ScreenPixelsPerInch();
+    if (flags & XFORMCOORDS_HIMETRICTOCONTAINER) {
+        container->x = static_cast<float>(MulDiv(himetric->x, ppi, 2540));
+        container->y = static_cast<float>(MulDiv(himetric->y, ppi, 2540));
+    } else {
+        himetric->x = static_cast<LONG>(std::lround(container->x * 2540.0 / ppi));
+        himetric->y = static_cast<LONG>(std::lround(container->y * 2540.0 / ppi));
+    }
+    return S_OK;
+}
+
+HRESULT STDMETHODCALLTYPE TqelOleControl::TranslateAccelerator(MSG*, DWORD) {
+    return E_NOTIMPL;
+}
+HRESULT STDMETHODCALLTYPE TqelOleControl::OnFocus(BOOL) {
+    return E_NOTIMPL;
+}
+HRESULT STDMETHODCALLTYPE TqelOleControl::ShowPropertyFrame() {
+    return E_NOTIMPL;
+}
+
+// ---- IOleClientSite
+
+HRESULT STDMETHODCALLTYPE TqelOleControl::SaveObject() {
+    return S_OK;
+}
+HRESULT STDMETHODCALLTYPE TqelOleControl::GetMoniker(DWORD, DWORD, IMoniker** moniker) {
+    return NullOut(moniker, E_NOTIMPL);
+}
+HRESULT STDMETHODCALLTYPE TqelOleControl::GetContainer(IOleContainer** container) {
+    return NullOut(container, E_NOINTERFACE);
+}
+HRESULT STDMETHODCALLTYPE TqelOleControl::ShowObject() {
+    return S_OK;
+}
+HRESULT STDMETHODCALLTYPE TqelOleControl::OnShowWindow(BOOL) {
+    return S_OK;
+}
+
+HRESULT STDMETHODCALLTYPE TqelOleControl::RequestNewObjectLayout() {
+    try {
+        return hostedObject_ ? ApplyNewLayout() : E_FAIL;
+    } catch (...) {
+        return E_FAIL;
+    }
+}
