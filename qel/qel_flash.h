@@ -24,6 +24,7 @@
 #include "qel/qel_flash_events_win.h"
 #include "qel/shockwave_flash.h"
 #include "ui/controls_win.h"
+#include "ui/hidden_window_win.h"
 
 // The platform's IOleObject, the type the host keeps its control as.
 using IOleObject_Flash = IOleObject;
@@ -420,6 +421,128 @@ private:
     bool mouseCaptured_ = false;
     int defaultMessageDepth_ = 0; // OnDefWindowMessage calls in progress
 };
+
+// ---- the player
+
+// The skins of the FLV playback movie.
+enum TqelFLVSkins : int32_t {
+    flvclearskin = 0,
+    flvsteelskin = 1,
+    flvmojaveskin = 2,
+    flvnoneskin = 3
+};
+
+class TqelFlashPlayer;
+using TqelFlashPlayerOnReadyStateChange =
+    std::function<void(TqelFlashPlayer& sender, int32_t newState)>;
+using TqelFlashPlayerOnProgress = std::function<void(TqelFlashPlayer& sender, int32_t percentDone)>;
+using TqelFlashFlashCall =
+    std::function<void(TqelFlashPlayer& sender, const std::wstring& request)>;
+using TqelFlashPlayerFSCommand = std::function<void(
+    TqelFlashPlayer& sender, const std::wstring& command, const std::wstring& args)>;
+
+// Posted to the command handler's window for a player's pending script command; WParam names
+// the player by its serial number.
+constexpr UINT kFSCommandMessage = WM_USER + 1220;
+
+class TqelFlashPlayer : public TqelOleControl, public IBindHost {
+public:
+    explicit TqelFlashPlayer(TComponent* owner);
+    ~TqelFlashPlayer() override;
+
+    // The control's player interface (cached); raises when the control has none.
+    IShockwaveFlash& GetFlashInterface();
+    // Loads a movie or an FLV video given by name or URL into a layer (0: the base movie).
+    void LoadMovieUrl(int32_t layer, const std::wstring& name);
+    // Loads the movie or FLV video a stream holds; the stream must live while it is fetched.
+    void LoadMovieStream(int32_t layer, TStream& stream);
+    void SetFlashVariable(const std::wstring& name, const std::wstring& value);
+
+    const std::wstring& Movie() const { return movie_; }
+    void SetMovie(const std::wstring& movie);
+    bool FlvMode() const { return flvMode_; }
+
+    int32_t Volume() const { return volume_; }
+    void SetVolume(int32_t volume);
+    bool VolumeControl() const { return volumeControl_; }
+    void SetVolumeControl(bool volumeControl);
+    TqelFLVSkins FLVPlaybackSkin() const { return skin_; }
+    void SetFLVPlaybackSkin(TqelFLVSkins skin);
+    void ApplyVolume(int32_t value);
+
+    void SetOnReadyStateChange(TqelFlashPlayerOnReadyStateChange handler);
+    void SetOnProgress(TqelFlashPlayerOnProgress handler);
+    void SetOnFlashCall(TqelFlashFlashCall handler);
+    // Runs from the message loop, after the control's event call has returned.
+    TqelFlashPlayerFSCommand OnHandleFSCommand;
+
+    const std::wstring& PendingTarget() const { return pendingTarget_; }
+    const std::wstring& PendingCommand() const { return pendingCommand_; }
+    const std::wstring& PendingArgs() const { return pendingArgs_; }
+    // Where "<exe>" requests are read from; empty (the default) for the running executable.
+    void SetPackagePath(const std::string& path) { packagePath_ = path; }
+
+    // The number that names this player in posted messages; never given to another player.
+    uint32_t Serial() const { return serial_; }
+    // The live player of that serial number, or null.
+    static TqelFlashPlayer* FindLive(uint32_t serial);
+    // Runs OnHandleFSCommand with the pending pair and empties it.
+    void DeliverFSCommand();
+
+    // ---- IUnknown (the component's), IBindHost
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
+        return TqelOleControl::QueryInterface(iid, out);
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return TqelOleControl::AddRef(); }
+    ULONG STDMETHODCALLTYPE Release() override { return TqelOleControl::Release(); }
+    // Chooses where the control's request is served from; the site's moniker serves it.
+    HRESULT STDMETHODCALLTYPE CreateMoniker(LPOLESTR name, IBindCtx* context, IMoniker** moniker,
+                                            DWORD reserved) override;
+    HRESULT STDMETHODCALLTYPE MonikerBindToStorage(IMoniker* moniker, IBindCtx* context,
+                                                   IBindStatusCallback* callback, REFIID iid,
+                                                   void** object) override;
+    HRESULT STDMETHODCALLTYPE MonikerBindToObject(IMoniker* moniker, IBindCtx* context,
+                                                  IBindStatusCallback* callback, REFIID iid,
+                                                  void** object) override;
+
+protected:
+    void DescribeControl() override;
+    void* QueryDerivedInterface(REFIID iid) override;
+
+private:
+    void QueueFSCommand(const std::wstring& command, const std::wstring& args);
+    void SetSkinVariable();
+
+    std::array<TEventSlot, 4> eventSlots_;
+    ComPtr<IShockwaveFlash> flash_;
+    std::wstring movie_;
+    bool flvMode_ = false;
+    int32_t volume_ = 100;
+    bool volumeControl_ = false;
+    TqelFLVSkins skin_ = flvclearskin;
+    // The last volume movie: kept, so that a control fetching it later still finds it.
+    std::unique_ptr<TMemoryStream> volumeMovie_;
+    std::wstring pendingCommand_, pendingArgs_;
+    uint32_t serial_ = 0;
+};
+
+// Receives the posted script commands of every player on a hidden window of its own.
+class TqelCommandHandler {
+public:
+    TqelCommandHandler();
+    HWND Handle() const { return window_.Handle(); }
+
+private:
+    std::optional<LRESULT> HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
+    THiddenWindow window_;
+};
+
+// The process's command handler, between unit start and shutdown.
+extern TqelCommandHandler* gCommandHandler;
+
+// Binds the download service and creates the command handler; shutdown undoes both.
+void QelFlashUnitStart();
+void QelFlashUnitShutdown();
 
 // Movies stored as RCDATA resources of the executable (names in any letter case).
 bool HasMovieResource(const std::string& name);

@@ -3,6 +3,7 @@
 #include "qel/qel_bitmap.h"
 #include "qel/qel_utils.h"
 #ifdef _WIN32
+#include "qel/qel_flash.h"
 #include "qel/qel_winapi_win.h"
 #endif
 
@@ -14,9 +15,15 @@ TUnitGuard::TUnitGuard() {
 #endif
     QelBitmapUnitStart();
     QelUtilsUnitStart();
+#ifdef _WIN32
+    QelFlashUnitStart();
+#endif
 }
 
 TUnitGuard::~TUnitGuard() {
+#ifdef _WIN32
+    QelFlashUnitShutdown();
+#endif
     QelUtilsUnitShutdown();
     QelBitmapUnitShutdown();
 #ifdef _WIN32
