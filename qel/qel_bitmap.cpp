@@ -44,14 +44,6 @@ int32_t Middle(int32_t first, int32_t end) {
     return static_cast<int32_t>((int64_t{first} + end - 1) / 2);
 }
 
-// Every exit of a transfer that may have run the blend kernels leaves MMX state behind.
-struct TLeaveMmxAtEnd {
-    TLeaveMmxAtEnd() = default;
-    TLeaveMmxAtEnd(const TLeaveMmxAtEnd&) = delete;
-    TLeaveMmxAtEnd& operator=(const TLeaveMmxAtEnd&) = delete;
-    ~TLeaveMmxAtEnd() { LeaveMmx(); }
-};
-
 enum class TStretchKind { Copy, Blend, Key };
 
 void Stretch(TStretchKind kind, const TPixelBuffer& destination, const TRect& destRect,

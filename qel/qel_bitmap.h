@@ -80,6 +80,15 @@ void StretchBlend(const TPixelBuffer& destination, const TRect& destRect, const 
 void StretchKey(const TPixelBuffer& destination, const TRect& destRect, const TRect& clip,
                 const TPixelBuffer& source, const TRect& sourceRect);
 
+// Ends MMX use on every way out of a scope that may have run the blend kernels.
+class TLeaveMmxAtEnd {
+public:
+    TLeaveMmxAtEnd() = default;
+    TLeaveMmxAtEnd(const TLeaveMmxAtEnd&) = delete;
+    TLeaveMmxAtEnd& operator=(const TLeaveMmxAtEnd&) = delete;
+    ~TLeaveMmxAtEnd() { LeaveMmx(); }
+};
+
 // Fills the table: the MMX blend variant when the processor has MMX (asked afresh), else the
 // plain one.
 void FillKernelTable();

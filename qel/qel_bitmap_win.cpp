@@ -191,9 +191,7 @@ void TqelBitmap::FillArea(const TRect& rect, TqelColor value) {
     GdiFlush();
     const TKernelTable& kernels = KernelTable();
     if (hasAlpha_) {
-        struct TLeave {
-            ~TLeave() { LeaveMmx(); }
-        } leave;
+        TLeaveMmxAtEnd leaveMmx;
         const int32_t width = right - left;
         TArrayOffeColor line(static_cast<size_t>(width));
         kernels.FillPixels(line.data(), width, value);

@@ -193,15 +193,19 @@ TEST(RunKernels, EverySetMatchesTheFormulaOnEveryLengthAndAlignment) {
                 "fill", [&](TqelColor* d) { set->FillPixels(d, length, source[0]); },
                 [&](int32_t, TqelColor) { return source[0]; });
             std::vector<int32_t> map(static_cast<size_t>(length));
-            for (int32_t i = 0; i < length; ++i) // enlarging, shrinking and jumping back
-                map[static_cast<size_t>(i)] =
-                    i < length / 2 ? i * 3 / 5 : (i * 7 + offset) % sourceLength;
-            expectRun(
-                "gather",
-                [&](TqelColor* d) {
-                    set->GatherPixels(source, sourceLength, map.data(), d, length);
-                },
-                [&](int32_t at, TqelColor) { return source[map[static_cast<size_t>(at)]]; });
+            for (int pattern = 0; pattern < 2; ++pattern) {
+                for (int32_t i = 0; i < length; ++i)
+                    map[static_cast<size_t>(i)] =
+                        pattern == 0 // enlarging, then shrinking and jumping back
+                            ? (i < length / 2 ? i * 3 / 5 : (i * 7 + offset) % sourceLength)
+                            : sourceLength - 1 - (length - 1 - i) / 2; // enlarging to the end
+                expectRun(
+                    "gather",
+                    [&](TqelColor* d) {
+                        set->GatherPixels(source, sourceLength, map.data(), d, length);
+                    },
+                    [&](int32_t at, TqelColor) { return source[map[static_cast<size_t>(at)]]; });
+            }
         });
     }
 }
