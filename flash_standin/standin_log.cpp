@@ -170,6 +170,8 @@ void AppendEscaped(std::wstring& out, wchar_t c) {
 void TStandinLog::Add(std::wstring line) {
     AppendToFile(line);
     lines_.push_back(std::move(line));
+    if (lines_.size() > kMaxLines)
+        lines_.pop_front();
 }
 
 std::wstring TStandinLog::Text() const {

@@ -6,9 +6,9 @@
 //   * text                                   something the stand-in did on its own
 // A call's line is written when the call returns, so calls made inside it come first.
 
+#include <deque>
 #include <string>
 #include <string_view>
-#include <vector>
 #include <windows.h>
 
 #include <objidl.h>
@@ -16,13 +16,16 @@
 
 class TStandinLog {
 public:
+    // A control that paints for hours keeps only its latest lines in memory (the file keeps all).
+    static constexpr size_t kMaxLines = 100000;
+
     // Appends one line; with LEAFTURN_STANDIN_LOG naming a file, also appends it there at once.
     void Add(std::wstring line);
     std::wstring Text() const; // every line followed by "\n"
     void Clear() { lines_.clear(); }
 
 private:
-    std::vector<std::wstring> lines_;
+    std::deque<std::wstring> lines_;
 };
 
 namespace LogText {

@@ -84,15 +84,15 @@ protected:
     }
 };
 
-// A PNG of one colour, made by the platform's imaging component.
-std::string SolidPng(UINT width, UINT height, COLORREF colour) {
+// A picture of one colour in a container format, made by the platform's imaging component.
+std::string SolidPicture(const GUID& container, UINT width, UINT height, COLORREF colour) {
     ComPtr<IWICImagingFactory> factory;
     EXPECT_HRESULT_SUCCEEDED(CoCreateInstance(CLSID_WICImagingFactory, nullptr,
                                               CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&factory)));
     ComPtr<IStream> stream;
     CreateStreamOnHGlobal(nullptr, TRUE, &stream);
     ComPtr<IWICBitmapEncoder> encoder;
-    EXPECT_HRESULT_SUCCEEDED(factory->CreateEncoder(GUID_ContainerFormatPng, nullptr, &encoder));
+    EXPECT_HRESULT_SUCCEEDED(factory->CreateEncoder(container, nullptr, &encoder));
     encoder->Initialize(stream.Get(), WICBitmapEncoderNoCache);
     ComPtr<IWICBitmapFrameEncode> frame;
     ComPtr<IPropertyBag2> options;
@@ -116,6 +116,10 @@ std::string SolidPng(UINT width, UINT height, COLORREF colour) {
     ULONG read = 0;
     stream->Read(png.data(), static_cast<ULONG>(png.size()), &read);
     return png;
+}
+
+std::string SolidPng(UINT width, UINT height, COLORREF colour) {
+    return SolidPicture(GUID_ContainerFormatPng, width, height, colour);
 }
 
 constexpr COLORREF kRed = RGB(220, 10, 10), kBlue = RGB(10, 20, 230);
@@ -320,4 +324,19 @@ TEST_F(StandinLoading, BrokenScenesPageListsAndPicturesNeverStopTheControl) {
     LONG page = 0, count = 0;
     BOOL fullscreen = FALSE;
     EXPECT_EQ(container.standin->GetScene(&page, &count, &fullscreen), S_FALSE);
+}
+
+TEST_F(StandinLoading, DecodesJpegPagesToo) {
+    container.site.position = {0, 0, 64, 48};
+    container.site.files[L"http://lt/book.swf"] = "LEAFTURN-SCENE 1\npages list.xml\n";
+    container.site.files[L"http://lt/list.xml"] = "<book><page src=\"1.jpg\"/></book>";
+    container.site.files[L"http://lt/1.jpg"] =
+        SolidPicture(GUID_ContainerFormatJpeg, 32, 24, kBlue);
+    container.Activate();
+    Load(0, L"http://lt/book.swf");
+    EXPECT_TRUE(InOrder(StandinLog(container.standin.Get()), {"* page 1: 32x24"}));
+    const COLORREF centre = CentreColour(); // lossy: close to the colour, not equal
+    EXPECT_NEAR(GetRValue(centre), GetRValue(kBlue), 8);
+    EXPECT_NEAR(GetGValue(centre), GetGValue(kBlue), 8);
+    EXPECT_NEAR(GetBValue(centre), GetBValue(kBlue), 8);
 }
