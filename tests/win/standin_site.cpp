@@ -81,11 +81,6 @@ HRESULT TTestSink::Invoke(DISPID dispid, REFIID, LCID, WORD flags, DISPPARAMS* p
     return S_OK;
 }
 
-TTestSite::~TTestSite() {
-    inPlaceObject.Reset();
-    paintView.Reset();
-}
-
 HRESULT TTestSite::QueryInterface(REFIID iid, void** out) {
     void* found = nullptr;
     if (iid == IID_IUnknown || iid == IID_IOleClientSite)
@@ -184,8 +179,6 @@ HRESULT TTestSite::Invoke(DISPID dispid, REFIID, LCID, WORD flags, DISPPARAMS*, 
     }
     return DISP_E_MEMBERNOTFOUND;
 }
-
-TTestContainer::TTestContainer() = default;
 
 TTestContainer::~TTestContainer() {
     TearDown();

@@ -115,8 +115,6 @@ class TTestSite final : public IOleClientSite,
                         public IPropertyNotifySink,
                         public TCounted {
 public:
-    ~TTestSite();
-
     // What the site offers and answers.
     std::map<std::wstring, std::string> files; // URL -> bytes; other URLs are declined
     bool offerBindHost = true;
@@ -242,7 +240,6 @@ private:
 // The stand-in created and activated the way the viewer's host does it, torn down the same way.
 class TTestContainer {
 public:
-    TTestContainer();
     ~TTestContainer();
 
     // Creation, client site, InitNew, connections, ambient change, windowless activation.
