@@ -183,7 +183,5 @@ std::wstring BstrText(BSTR bstr) {
 }
 
 ComPtr<IStream> MakeStreamAdapter(std::shared_ptr<TStream> stream) {
-    ComPtr<IStream> result;
-    result.Attach(new TStreamAdapter(std::move(stream)));
-    return result;
+    return AdoptComPtr<IStream>(new TStreamAdapter(std::move(stream)));
 }

@@ -16,6 +16,14 @@
 
 using Microsoft::WRL::ComPtr;
 
+// Takes over a reference the caller already owns, such as the first one of a new object.
+// mingw-w64's ComPtr::Attach adds a reference of its own, so it must not be used for that.
+template <typename T> ComPtr<T> AdoptComPtr(T* owned) {
+    ComPtr<T> pointer;
+    *pointer.GetAddressOf() = owned;
+    return pointer;
+}
+
 // A COM call that had to succeed failed. The text is the callee's own description when it gave
 // one, else the system's text for the code.
 class TOleError : public TError {

@@ -1,0 +1,317 @@
+// What the stand-in draws: the placeholder picture, or the current page of a scene.
+
+#include "flash_standin/standin_object.h"
+
+#include <wincodec.h>
+
+namespace {
+
+// Larger pictures are refused before any pixel memory is taken.
+constexpr UINT kMaxPictureSide = 16384;
+constexpr UINT64 kMaxPicturePixels = 16u << 20;
+
+const wchar_t* StateText(const TRequest& request) {
+    switch (request.state) {
+    case TRequest::TState::Pending:
+        return L"loading";
+    case TRequest::TState::Received:
+        return nullptr;
+    case TRequest::TState::Failed:
+        return L"failed";
+    case TRequest::TState::Declined:
+        return L"declined";
+    }
+    return L"";
+}
+
+std::wstring Describe(const TRequest& request) {
+    const wchar_t* state = StateText(request);
+    return request.url + L" - " +
+           (state ? std::wstring(state) : std::to_wstring(request.bytes.size()) + L" bytes");
+}
+
+const wchar_t* PurposeText(TRequest::TPurpose purpose) {
+    switch (purpose) {
+    case TRequest::TPurpose::Movie:
+        return L"movie";
+    case TRequest::TPurpose::Skin:
+        return L"skin";
+    case TRequest::TPurpose::Video:
+        return L"video";
+    case TRequest::TPurpose::PageList:
+        return L"page list";
+    case TRequest::TPurpose::Page:
+        return L"page";
+    case TRequest::TPurpose::File:
+        return L"file";
+    }
+    return L"";
+}
+
+} // namespace
+
+std::unique_ptr<TPicture> DecodePicture(const std::vector<uint8_t>& bytes, HRESULT& problem) {
+    problem = S_OK;
+    const auto fail = [&](HRESULT code) -> std::unique_ptr<TPicture> {
+        problem = FAILED(code) ? code : E_FAIL;
+        return nullptr;
+    };
+    if (bytes.empty())
+        return fail(E_INVALIDARG);
+    ComPtr<IWICImagingFactory> factory;
+    HRESULT hr = CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER,
+                                  IID_PPV_ARGS(&factory));
+    if (FAILED(hr))
+        return fail(hr);
+    ComPtr<IWICStream> stream;
+    if (FAILED(hr = factory->CreateStream(&stream)) ||
+        FAILED(hr = stream->InitializeFromMemory(const_cast<BYTE*>(bytes.data()),
+                                                 static_cast<DWORD>(bytes.size()))))
+        return fail(hr);
+    ComPtr<IWICBitmapDecoder> decoder;
+    ComPtr<IWICBitmapFrameDecode> frame;
+    if (FAILED(hr = factory->CreateDecoderFromStream(stream.Get(), nullptr,
+                                                     WICDecodeMetadataCacheOnDemand, &decoder)) ||
+        FAILED(hr = decoder->GetFrame(0, &frame)))
+        return fail(hr);
+    UINT width = 0, height = 0;
+    if (FAILED(hr = frame->GetSize(&width, &height)))
+        return fail(hr);
+    if (width == 0 || height == 0 || width > kMaxPictureSide || height > kMaxPictureSide ||
+        UINT64{width} * height > kMaxPicturePixels)
+        return fail(WINCODEC_ERR_IMAGESIZEOUTOFRANGE);
+    ComPtr<IWICFormatConverter> converter;
+    if (FAILED(hr = factory->CreateFormatConverter(&converter)) ||
+        FAILED(hr = converter->Initialize(frame.Get(), GUID_WICPixelFormat32bppPBGRA,
+                                          WICBitmapDitherTypeNone, nullptr, 0.0,
+                                          WICBitmapPaletteTypeCustom)))
+        return fail(hr);
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = static_cast<LONG>(width);
+    info.bmiHeader.biHeight = -static_cast<LONG>(height); // top-down
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    void* bits = nullptr;
+    auto picture = std::make_unique<TPicture>();
+    picture->bitmap.Reset(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+    if (!picture->bitmap || !bits)
+        return fail(E_OUTOFMEMORY);
+    const UINT stride = width * 4;
+    if (FAILED(
+            hr = converter->CopyPixels(nullptr, stride, stride * height, static_cast<BYTE*>(bits))))
+        return fail(hr);
+    picture->width = static_cast<int>(width);
+    picture->height = static_cast<int>(height);
+    return picture;
+}
+
+HRESULT TStandinControl::Draw(DWORD aspect, LONG, void*, DVTARGETDEVICE*, HDC, HDC dc,
+                              LPCRECTL bounds, LPCRECTL, BOOL(STDMETHODCALLTYPE*)(ULONG_PTR),
+                              ULONG_PTR) {
+    return Call(
+        L"Draw",
+        [&] { return L"aspect=" + std::to_wstring(aspect) + L", bounds=" + LogText::Rect(bounds); },
+        [&](std::wstring&) {
+            if (aspect != DVASPECT_CONTENT && aspect != DVASPECT_TRANSPARENT)
+                return DV_E_DVASPECT;
+            if (!dc)
+                return E_INVALIDARG;
+            RECT area;
+            if (bounds)
+                area = {bounds->left, bounds->top, bounds->right, bounds->bottom};
+            else if (inPlaceActive_)
+                area = position_;
+            else
+                return E_INVALIDARG; // nowhere to draw
+            struct TDepth {
+                int& depth;
+                explicit TDepth(int& d) : depth(d) { ++depth; }
+                ~TDepth() { --depth; }
+            } depth(drawDepth_);
+            const int saved = SaveDC(dc);
+            if (scene_ && scene_->picture)
+                DrawPage(dc, area);
+            else
+                DrawPlaceholder(dc, area);
+            RestoreDC(dc, saved);
+            if (invalidateFromDraw_ != 0 && windowless_) {
+                if (drawDepth_ >= kStandinDrawDepthLimit) {
+                    Note(L"Draw nested " + std::to_wstring(drawDepth_) +
+                         L" deep: not invalidating again");
+                } else {
+                    if (invalidateFromDraw_ > 0)
+                        --invalidateFromDraw_;
+                    const RECT* rect =
+                        invalidateFromDrawRect_ ? &*invalidateFromDrawRect_ : nullptr;
+                    Out(L"site.InvalidateRect", LogText::Rect(rect) + L", FALSE",
+                        windowless_->InvalidateRect(rect, FALSE));
+                }
+            }
+            return S_OK;
+        });
+}
+
+void TStandinControl::DrawPlaceholder(HDC dc, const RECT& area) const {
+    using namespace StandinPicture;
+    if (area.right <= area.left || area.bottom <= area.top)
+        return;
+    const TGdiObject frameBrush(CreateSolidBrush(kFrameColor));
+    const RECT strips[4] = {
+        {area.left, area.top, area.right, area.top + kFrameWidth},
+        {area.left, area.bottom - kFrameWidth, area.right, area.bottom},
+        {area.left, area.top, area.left + kFrameWidth, area.bottom},
+        {area.right - kFrameWidth, area.top, area.right, area.bottom},
+    };
+    for (const RECT& strip : strips)
+        FillRect(dc, &strip, static_cast<HBRUSH>(frameBrush.Get()));
+    const RECT inner = {area.left + kFrameWidth, area.top + kFrameWidth, area.right - kFrameWidth,
+                        area.bottom - kFrameWidth};
+    if (inner.right <= inner.left || inner.bottom <= inner.top)
+        return;
+
+    // The veil: one pixel of its colour, stretched and blended over what the DC holds.
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = 1;
+    info.bmiHeader.biHeight = 1;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    void* bits = nullptr;
+    const TGdiObject veil(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+    const TMemoryDc source(CreateCompatibleDC(dc));
+    if (veil && bits && source) {
+        *static_cast<DWORD*>(bits) =
+            (GetRValue(kVeilColor) << 16) | (GetGValue(kVeilColor) << 8) | GetBValue(kVeilColor);
+        const HGDIOBJ old = SelectObject(source.Get(), veil.Get());
+        const BLENDFUNCTION blend = {AC_SRC_OVER, 0, kVeilAlpha, 0};
+        AlphaBlend(dc, inner.left, inner.top, inner.right - inner.left, inner.bottom - inner.top,
+                   source.Get(), 0, 0, 1, 1, blend);
+        SelectObject(source.Get(), old);
+    }
+
+    // What arrived, in the upper half only, so that the lower half shows the blend alone.
+    IntersectClipRect(dc, inner.left, inner.top, inner.right,
+                      inner.top + (inner.bottom - inner.top) / 2);
+    SelectObject(dc, GetStockObject(DEFAULT_GUI_FONT));
+    SetBkMode(dc, TRANSPARENT);
+    SetTextColor(dc, kTextColor);
+    SetTextAlign(dc, TA_TOP | TA_LEFT | TA_NOUPDATECP);
+    TEXTMETRICW metrics{};
+    GetTextMetricsW(dc, &metrics);
+    const int lineHeight = metrics.tmHeight > 0 ? metrics.tmHeight : 14;
+    int y = inner.top + 4;
+    for (const std::wstring& line : PlaceholderLines()) {
+        TextOutW(dc, inner.left + 4, y, line.c_str(), static_cast<int>(line.size()));
+        y += lineHeight;
+        if (y >= inner.bottom)
+            break;
+    }
+}
+
+std::vector<std::wstring> TStandinControl::PlaceholderLines() const {
+    std::vector<std::wstring> lines = {L"Leafturn stand-in player control"};
+    if (layers_.empty())
+        lines.push_back(L"no movie");
+    for (const auto& [layer, request] : layers_)
+        lines.push_back(L"layer " + std::to_wstring(layer) + L": " + Describe(*request));
+    if (scene_) {
+        const TSceneState& scene = *scene_;
+        if (scene.pageListUrl.empty())
+            lines.push_back(L"scene without a page list");
+        else if (!scene.pageListArrived)
+            lines.push_back(L"page list " + scene.pageListUrl + L" - not arrived");
+        else if (scene.pages.empty())
+            lines.push_back(L"page list " + scene.pageListUrl + L" - no pages");
+        else
+            lines.push_back(L"page " + std::to_wstring(scene.current + 1) + L" of " +
+                            std::to_wstring(scene.pages.size()) + L": " +
+                            scene.pages[scene.current] +
+                            (scene.problem.empty() ? L"" : L" - " + scene.problem));
+    }
+    for (const auto& request : requests_)
+        if (request->purpose != TRequest::TPurpose::Movie)
+            lines.push_back(std::wstring(PurposeText(request->purpose)) + L" " +
+                            Describe(*request));
+    return lines;
+}
+
+void TStandinControl::DrawPage(HDC dc, const RECT& area) const {
+    const TPicture& picture = *scene_->picture;
+    const int width = area.right - area.left, height = area.bottom - area.top;
+    if (width <= 0 || height <= 0)
+        return;
+    // As large as fits, centred, in proportion.
+    int w = width, h = MulDiv(picture.height, width, picture.width);
+    if (h > height) {
+        h = height;
+        w = MulDiv(picture.width, height, picture.height);
+    }
+    const TMemoryDc source(CreateCompatibleDC(dc));
+    if (!source || w <= 0 || h <= 0)
+        return;
+    const HGDIOBJ old = SelectObject(source.Get(), picture.bitmap.Get());
+    const BLENDFUNCTION blend = {AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
+    AlphaBlend(dc, area.left + (width - w) / 2, area.top + (height - h) / 2, w, h, source.Get(), 0,
+               0, picture.width, picture.height, blend);
+    SelectObject(source.Get(), old);
+}
+
+void TStandinControl::PictureChanged() {
+    pictureChanged_ = true;
+}
+
+// IViewObject's other methods: nothing to freeze, no palette, no advice.
+
+HRESULT TStandinControl::GetColorSet(DWORD aspect, LONG, void*, DVTARGETDEVICE*, HDC,
+                                     LOGPALETTE** colors) {
+    return Call(
+        L"GetColorSet", [&] { return std::to_wstring(aspect); },
+        [&](std::wstring&) {
+            if (colors)
+                *colors = nullptr;
+            return S_FALSE;
+        });
+}
+
+HRESULT TStandinControl::Freeze(DWORD aspect, LONG, void*, DWORD* freeze) {
+    return Call(
+        L"Freeze", [&] { return std::to_wstring(aspect); },
+        [&](std::wstring&) {
+            if (freeze)
+                *freeze = 0;
+            return E_NOTIMPL;
+        });
+}
+
+HRESULT TStandinControl::Unfreeze(DWORD freeze) {
+    return Call(
+        L"Unfreeze", [&] { return std::to_wstring(freeze); },
+        [](std::wstring&) { return E_NOTIMPL; });
+}
+
+HRESULT TStandinControl::SetAdvise(DWORD aspects, DWORD flags, IAdviseSink* sink) {
+    return Call(
+        L"SetAdvise",
+        [&] {
+            return std::to_wstring(aspects) + L", " + std::to_wstring(flags) + L", " +
+                   LogText::Pointer(sink);
+        },
+        [](std::wstring&) { return OLE_E_ADVISENOTSUPPORTED; });
+}
+
+HRESULT TStandinControl::GetAdvise(DWORD* aspects, DWORD* flags, IAdviseSink** sink) {
+    return Call(
+        L"GetAdvise", [] { return std::wstring(); },
+        [&](std::wstring&) {
+            if (aspects)
+                *aspects = 0;
+            if (flags)
+                *flags = 0;
+            if (sink)
+                *sink = nullptr;
+            return OLE_E_ADVISENOTSUPPORTED;
+        });
+}
