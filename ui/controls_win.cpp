@@ -590,8 +590,10 @@ void TWinControl::WndProc(TMessage& message) {
         message.Result = 1;
         return;
     }
-    case WM_SIZE:
     case WM_MOVE:
+        UpdateBoundsFromWindow();
+        break;
+    case WM_SIZE:
         UpdateBoundsFromWindow();
         Realign();
         break;
