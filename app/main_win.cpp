@@ -1,43 +1,24 @@
 // The viewer's entry point.
 
+#include <memory>
 #include <windows.h>
 
-namespace {
+#include "app/main_form_win.h"
+#include "qel/qel_units.h"
+#include "ui/application_win.h"
 
-constexpr char kCaption[] = "Leafturn Book";
-constexpr int kWidth = 765, kHeight = 541;
-
-LRESULT CALLBACK WindowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_DESTROY) {
-        PostQuitMessage(0);
-        return 0;
-    }
-    return DefWindowProcA(window, message, wParam, lParam);
-}
-
-} // namespace
-
-int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show) {
-    WNDCLASSA windowClass{};
-    windowClass.lpfnWndProc = WindowProcedure;
-    windowClass.hInstance = instance;
-    windowClass.hCursor = LoadCursor(nullptr, IDC_ARROW);
-    windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-    windowClass.lpszClassName = "TfrmMain";
-    RegisterClassA(&windowClass);
-
-    const int left = (GetSystemMetrics(SM_CXSCREEN) - kWidth) / 2;
-    const int top = (GetSystemMetrics(SM_CYSCREEN) - kHeight) / 2;
-    HWND window = CreateWindowExA(0, windowClass.lpszClassName, kCaption, WS_OVERLAPPEDWINDOW, left,
-                                  top, kWidth, kHeight, nullptr, nullptr, instance, nullptr);
-    if (!window)
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+    TUnitGuard units;
+    TApplication application;
+    try {
+        auto frmMain = std::make_unique<TfrmMain>(nullptr);
+        application.SetMainForm(frmMain.get());
+        frmMain->DoCreate();
+        frmMain->ShowConfigured();
+        application.Run();
+    } catch (...) {
+        application.HandleCurrentException();
         return 1;
-    ShowWindow(window, show);
-
-    MSG message;
-    while (GetMessageA(&message, nullptr, 0, 0) > 0) {
-        TranslateMessage(&message);
-        DispatchMessageA(&message);
     }
-    return static_cast<int>(message.wParam);
+    return 0;
 }

@@ -1,0 +1,116 @@
+#include "app/main_form_win.h"
+
+#include "app/exe_config_win.h"
+#include "package/PackageLookup.h"
+#include "ui/application_win.h"
+
+TfrmMain::TfrmMain(TComponent* owner) : TForm(owner) {
+    SetName("frmMain");
+    SetCaption(kDesignCaption);
+    SetBounds(339, 174, 765, 541);
+    SetPosition(TPosition::ScreenCenter);
+    SetColor(clBtnFace);
+    Font().SetName("Tahoma");
+    Font().SetHeight(-11);
+    Font().SetCharset(DEFAULT_CHARSET);
+
+    pnl1 = new TPanel(this);
+    pnl1->SetName("pnl1");
+    pnl1->SetParent(this);
+    pnl1->SetAlign(TAlign::Client);
+
+    qelflshplyr1 = new TqelFlashPlayer(this);
+    qelflshplyr1->SetName("qelflshplyr1");
+    qelflshplyr1->SetParent(pnl1);
+    qelflshplyr1->SetAlign(TAlign::Client);
+    qelflshplyr1->SetDisableFlashPopup(true);
+    qelflshplyr1->SetVolume(100);
+    qelflshplyr1->SetVolumeControl(false);
+    qelflshplyr1->SetFLVPlaybackSkin(flvclearskin);
+    qelflshplyr1->OnHandleFSCommand = [this](TqelFlashPlayer& sender, const std::wstring& command,
+                                             const std::wstring& args) {
+        qelflshplyr1HandleFSCommand(sender, command, args);
+    };
+
+    OnCreate = [this](TForm&) { FormCreate(); };
+    OnKeyDown = [this](TControl&, uint16_t& key, TShiftState) { FormKeyDown(key); };
+    OnKeyUp = [this](TControl&, uint16_t& key, TShiftState) { FormKeyUp(key); };
+    OnKeyPress = [this](TControl&, char& key) { FormKeyPress(key); };
+}
+
+void TfrmMain::FormCreate() {
+    // The title is taken before the configuration can change the caption.
+    Application().SetTitle(Caption());
+    LoadExeConfig();
+    qelflshplyr1->LoadMovieUrl(0, L"book.swf");
+}
+
+void TfrmMain::LoadExeConfig() {
+    try {
+        const auto stream = GetPackageStream(TExeConfigInfo::EntryName(), "");
+        TExeConfigInfo config;
+        config.LoadFromStream(stream.get());
+        SetCaption(config.Caption);
+        switch (config.OpenMode) {
+        case 1:
+            SetBounds(Left(), Top(), config.OpenWidth, config.OpenHeight);
+            break;
+        case 2:
+            SetWindowState(TWindowState::Maximized);
+            break;
+        case 3:
+            EnterFullScreen();
+            break;
+        default:
+            break;
+        }
+    } catch (...) {
+        // A configuration that cannot be read is no configuration: the designed window stays.
+    }
+}
+
+void TfrmMain::EnterFullScreen() {
+    if (WindowState() == TWindowState::Maximized)
+        SetWindowState(TWindowState::Normal);
+    SetWindowLongA(Handle(), GWL_STYLE, kFullScreenStyle);
+    SetWindowState(TWindowState::Maximized);
+    fullScreen_ = true;
+    SetBounds(0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN));
+}
+
+void TfrmMain::LeaveFullScreen() {
+    SetWindowState(TWindowState::Normal);
+    SetWindowLongA(Handle(), GWL_STYLE, kNormalStyle);
+    SetWindowState(TWindowState::Maximized);
+    fullScreen_ = false;
+}
+
+void TfrmMain::ShowConfigured() {
+    Show();
+    // A window that was hidden when it entered full screen is maximized only now: it is made to
+    // cover the whole screen again.
+    if (fullScreen_)
+        SetBounds(0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN));
+}
+
+void TfrmMain::qelflshplyr1HandleFSCommand(TqelFlashPlayer&, const std::wstring& command,
+                                           const std::wstring& args) {
+    if (command == L"fullscreen" && args == L"true")
+        EnterFullScreen();
+    else if (command == L"fullscreen" && args == L"false")
+        LeaveFullScreen();
+}
+
+void TfrmMain::FormKeyDown(uint16_t key) {
+    qelflshplyr1->Perform(WM_KEYDOWN, key, 0);
+}
+
+void TfrmMain::FormKeyUp(uint16_t key) {
+    qelflshplyr1->Perform(WM_KEYUP, key, 0);
+}
+
+void TfrmMain::FormKeyPress(char key) {
+    qelflshplyr1->Perform(WM_CHAR, static_cast<uint8_t>(key), 0);
+    if (key == 27)
+        LeaveFullScreen();
+}
