@@ -25,6 +25,7 @@
 #include "qel/shockwave_flash.h"
 #include "ui/controls_win.h"
 #include "ui/hidden_window_win.h"
+#include "ui/stored_description.h"
 
 // The platform's IOleObject, the type the host keeps its control as.
 using IOleObject_Flash = IOleObject;
@@ -167,6 +168,9 @@ public:
     std::vector<uint8_t> SaveStoredData();
     void LoadStoredData(const std::vector<uint8_t>& bytes);
     bool HasStoredState() const { return storedState_ != nullptr; }
+    // Declares "ControlData" in the component's stored description.
+    void DefineProperties(TFiler& filer) override;
+    std::string ClassName() const override { return "TqelOleControl"; }
 
     void SetName(const std::string& name) override;
     void SetParent(TWinControl* parent) override;

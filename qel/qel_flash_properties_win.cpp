@@ -295,3 +295,19 @@ void TqelOleControl::LoadStoredData(const std::vector<uint8_t>& bytes) {
         storedState_ = block.Release();
     }
 }
+
+void TqelOleControl::DefineProperties(TFiler& filer) {
+    TControl::DefineProperties(filer);
+    filer.DefineBinaryProperty(
+        "ControlData",
+        [this](TStream& reader) {
+            std::vector<uint8_t> bytes(static_cast<size_t>(reader.Size()));
+            reader.ReadBuffer(bytes.data(), static_cast<int64_t>(bytes.size()));
+            LoadStoredData(bytes);
+        },
+        [this](TStream& writer) {
+            const std::vector<uint8_t> bytes = SaveStoredData();
+            writer.WriteBuffer(bytes.data(), static_cast<int64_t>(bytes.size()));
+        },
+        HasStoredData());
+}

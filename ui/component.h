@@ -5,12 +5,15 @@
 #include <string>
 #include <vector>
 
+#include "ui/persistent.h"
+
 enum class TOperation { Insert, Remove };
 
-class TComponent {
+class TComponent : public TPersistent {
 public:
     explicit TComponent(TComponent* owner);
     virtual ~TComponent();
+    std::string ClassName() const override { return "TComponent"; }
     TComponent(const TComponent&) = delete;
     TComponent& operator=(const TComponent&) = delete;
 

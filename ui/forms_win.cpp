@@ -60,8 +60,7 @@ void TForm::SetWindowState(TWindowState state) {
 void TForm::Show() {
     const HWND window = Handle();
     // A window that opens maximized is not centred first.
-    if (!shown_ && position_ == TPosition::ScreenCenter &&
-        pendingState_ == TWindowState::Normal) {
+    if (!shown_ && position_ == TPosition::ScreenCenter && pendingState_ == TWindowState::Normal) {
         RECT work;
         SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
         const int left = work.left + (work.right - work.left - Width()) / 2;

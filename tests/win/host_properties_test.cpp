@@ -121,6 +121,23 @@ TEST_F(HostProperties, StoredStateIsLoadedOnlyByAnInitialisationStillToCome) {
     EXPECT_EQ(host->SaveStoredData(), (std::vector<uint8_t>{'L', 'T', 'S', 'C', 9, 9}));
 }
 
+TEST_F(HostProperties, ControlDataTravelsInTheStoredDescription) {
+    host->WriteIntProperty(FlashProperty::kQuality, 4);
+    TMemoryStream description;
+    WriteStoredDescription(description, *host, "qelflshplyr1");
+    description.SetPosition(0);
+    // Read into an initialised control: kept as stored state, never loaded into the control.
+    auto* other = hosted.Place(new TTestHost(hosted.form));
+    other->WriteIntProperty(FlashProperty::kQuality, 1);
+    StandinBehind(*other)->ClearLog();
+    EXPECT_EQ(ReadStoredDescription(description, *other), "qelflshplyr1");
+    EXPECT_TRUE(other->HasStoredState());
+    EXPECT_EQ(other->ReadIntProperty(FlashProperty::kQuality), 1);
+    EXPECT_TRUE(LineStarting(LogOf(*other), "Load(").empty());
+    // Written again, it is the same state.
+    EXPECT_EQ(other->SaveStoredData(), host->SaveStoredData());
+}
+
 TEST_F(HostProperties, PropertyChangeNotificationsAreAnsweredWithoutLooping) {
     standin->ClearLog();
     // Stock properties the control does not have: the reading error is swallowed.
