@@ -189,6 +189,18 @@ std::optional<TScene> ParseScene(std::string_view bytes) {
             else
                 scene.notes.push_back("line " + std::to_string(lineNumber) +
                                       ": fullscreen-key takes one key");
+        } else if (keyword == "command-key") {
+            // command-key KEY COMMAND [ARGS]: the texts exactly as written.
+            TSceneCommand command;
+            command.key = KeyCodeFromName(NextWord(line));
+            line = TrimControl(line);
+            command.command = std::string(NextWord(line));
+            command.args = std::string(TrimControl(line));
+            if (command.key != 0 && !command.command.empty())
+                scene.commands.push_back(std::move(command));
+            else
+                scene.notes.push_back("line " + std::to_string(lineNumber) +
+                                      ": command-key takes a key and a command");
         } else
             scene.notes.push_back("line " + std::to_string(lineNumber) + " not understood");
     }

@@ -11,11 +11,18 @@
 
 inline constexpr std::string_view kSceneSignature = "LEAFTURN-SCENE 1";
 
+// A key that sends one script command with fixed texts.
+struct TSceneCommand {
+    uint8_t key = 0;
+    std::string command, args; // UTF-8
+};
+
 struct TScene {
     std::string pages;              // name of the page list, as written (UTF-8)
     std::vector<uint8_t> nextKeys;  // virtual-key codes that turn forward
     std::vector<uint8_t> prevKeys;  // ... and back
     uint8_t fullscreenKey = 0;      // 0: none
+    std::vector<TSceneCommand> commands;
     std::vector<std::string> notes; // what was ignored, one text per problem
 };
 

@@ -245,6 +245,18 @@ void TStandinControl::HandleSceneInput(UINT message, WPARAM wParam, LPARAM lPara
             FireEvent(FlashEvent::kFSCommand, 2, args);
             return;
         }
+        for (const TSceneCommand& sceneCommand : scene.scene.commands)
+            if (wParam == sceneCommand.key) {
+                TBstr command(Utf8ToWide(sceneCommand.command));
+                TBstr arguments(Utf8ToWide(sceneCommand.args));
+                VARIANT args[2];
+                V_VT(&args[0]) = VT_BSTR;
+                V_BSTR(&args[0]) = command.Get();
+                V_VT(&args[1]) = VT_BSTR;
+                V_BSTR(&args[1]) = arguments.Get();
+                FireEvent(FlashEvent::kFSCommand, 2, args);
+                return;
+            }
     } else if (message == WM_LBUTTONDOWN) {
         // The left half turns back, the right half forward.
         const int x = GET_X_LPARAM(lParam) - position_.left;

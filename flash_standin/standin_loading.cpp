@@ -7,15 +7,6 @@
 #include <cwctype>
 #include <string_view>
 
-namespace {
-
-// A delivery larger than this is cut off: no book's file comes near it.
-constexpr size_t kMaxDelivery = 64u << 20;
-// How many requests the placeholder remembers.
-constexpr size_t kRememberedRequests = 32;
-
-constexpr std::wstring_view kPlaybackMovie = L"flvplayback.swf";
-
 std::wstring Utf8ToWide(std::string_view text) {
     if (text.empty())
         return {};
@@ -26,6 +17,15 @@ std::wstring Utf8ToWide(std::string_view text) {
         MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), wide.data(), n);
     return wide;
 }
+
+namespace {
+
+// A delivery larger than this is cut off: no book's file comes near it.
+constexpr size_t kMaxDelivery = 64u << 20;
+// How many requests the placeholder remembers.
+constexpr size_t kRememberedRequests = 32;
+
+constexpr std::wstring_view kPlaybackMovie = L"flvplayback.swf";
 
 std::string_view BytesText(const std::vector<uint8_t>& bytes) {
     return {reinterpret_cast<const char*>(bytes.data()), bytes.size()};

@@ -27,6 +27,9 @@
 void StandinModuleLock();
 void StandinModuleUnlock();
 
+// UTF-8 (the scene format's texts) as UTF-16.
+std::wstring Utf8ToWide(std::string_view text);
+
 class TStandinControl;
 
 class TConnectionPoint final : public IConnectionPoint {

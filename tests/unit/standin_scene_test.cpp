@@ -113,3 +113,19 @@ TEST(StandinRelativeNames, ResolveAgainstTheFolderOfTheNamingFile) {
     EXPECT_EQ(ResolveRelative(L"http://lt/book.swf", L"/x.flv"), L"/x.flv");
     EXPECT_EQ(ResolveRelative(L"http://lt/book.swf", L"a/b:c.png"), L"http://lt/a/b:c.png");
 }
+
+TEST(StandinScene, CommandKeysSendTheirTextsAsWritten) {
+    const auto scene = ParseScene("LEAFTURN-SCENE 1\n"
+                                  "command-key F2 FullScreen true\n"
+                                  "command-key F3 fullscreen TRUE\n"
+                                  "command-key F4 noargs\n"
+                                  "command-key F5\n");
+    ASSERT_TRUE(scene);
+    ASSERT_EQ(scene->commands.size(), 3u);
+    EXPECT_EQ(scene->commands[0].key, 0x71);
+    EXPECT_EQ(scene->commands[0].command, "FullScreen");
+    EXPECT_EQ(scene->commands[0].args, "true");
+    EXPECT_EQ(scene->commands[1].args, "TRUE");
+    EXPECT_EQ(scene->commands[2].args, "");
+    EXPECT_EQ(scene->notes.size(), 1u); // the key without a command
+}
