@@ -1,7 +1,7 @@
 #include "tests/win/host_test_support.h"
 
 TTestHost::TTestHost(TComponent* owner, const TOptions& options) : TqelOleControl(owner) {
-    descriptor.classId = CLSID_ShockwaveFlash;
+    descriptor.classId = options.classId;
     descriptor.eventInterface = DIID_ShockwaveFlashEvents;
     descriptor.events = {FlashEvent::kReadyStateChange, FlashEvent::kOnProgress,
                          FlashEvent::kFSCommand, FlashEvent::kFlashCall};

@@ -16,6 +16,7 @@
 class TTestHost : public TqelOleControl {
 public:
     struct TOptions {
+        CLSID classId = CLSID_ShockwaveFlash;
         uint32_t siteOptions = 0;
         std::vector<uint8_t> storedState;
         bool activate = true;

@@ -1,0 +1,143 @@
+#include "tests/e2e/viewer_driver_win.h"
+
+#include <fstream>
+#include <iterator>
+#include <thread>
+#include <vector>
+
+#include "base/errors.h"
+
+namespace {
+
+struct TSearch {
+    DWORD processId;
+    const char* className;
+    HWND found;
+};
+
+BOOL CALLBACK FindWindowOfProcess(HWND window, LPARAM parameter) {
+    auto* search = reinterpret_cast<TSearch*>(parameter);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    char className[64] = {};
+    GetClassNameA(window, className, sizeof className);
+    if (owner == search->processId && std::string(className) == search->className) {
+        search->found = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+HWND TopLevelWindow(DWORD processId, const char* className) {
+    TSearch search{processId, className, nullptr};
+    EnumWindows(&FindWindowOfProcess, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+std::string WindowText(HWND window) {
+    char text[512] = {};
+    GetWindowTextA(window, text, sizeof text);
+    return text;
+}
+
+} // namespace
+
+TViewerProcess::TViewerProcess(const std::string& program, const std::string& logPath) {
+    // The child gets this process's environment plus the stand-in's log file.
+    if (!logPath.empty())
+        SetEnvironmentVariableA("LEAFTURN_STANDIN_LOG", logPath.c_str());
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION info{};
+    std::string commandLine = "\"" + program + "\"";
+    const BOOL started = CreateProcessA(program.c_str(), commandLine.data(), nullptr, nullptr,
+                                        FALSE, 0, nullptr, nullptr, &startup, &info);
+    SetEnvironmentVariableA("LEAFTURN_STANDIN_LOG", nullptr);
+    if (!started)
+        throw TError("Cannot start " + program);
+    CloseHandle(info.hThread);
+    process_.Reset(info.hProcess);
+    processId_ = info.dwProcessId;
+}
+
+TViewerProcess::~TViewerProcess() {
+    if (Running()) {
+        TerminateProcess(process_.Get(), 99);
+        WaitForSingleObject(process_.Get(), 5000);
+    }
+}
+
+bool TViewerProcess::Running() const {
+    return process_ && WaitForSingleObject(process_.Get(), 0) == WAIT_TIMEOUT;
+}
+
+bool TViewerProcess::WaitForWindow(std::chrono::milliseconds timeout) {
+    return WaitUntil(
+               [&] {
+                   form_ = TopLevelWindow(processId_, "LeafturnWindow");
+                   application_ = TopLevelWindow(processId_, "TApplication");
+                   return (form_ && IsWindowVisible(form_)) || !Running();
+               },
+               timeout) &&
+           form_ && IsWindowVisible(form_);
+}
+
+TViewerWindowState TViewerProcess::State() const {
+    TViewerWindowState state;
+    state.style = GetWindowLongA(form_, GWL_STYLE);
+    GetWindowRect(form_, &state.rect);
+    state.zoomed = IsZoomed(form_) != FALSE;
+    state.caption = WindowText(form_);
+    state.title = application_ ? WindowText(application_) : "";
+    return state;
+}
+
+void TViewerProcess::PressKey(WORD virtualKey) const {
+    // Through the system's input, into the window that has the keyboard, as typing does: the
+    // viewer's own message loop makes the character of it.
+    SetForegroundWindow(form_);
+    INPUT keys[2] = {};
+    for (INPUT& key : keys) {
+        key.type = INPUT_KEYBOARD;
+        key.ki.wVk = virtualKey;
+        key.ki.wScan = static_cast<WORD>(MapVirtualKeyA(virtualKey, MAPVK_VK_TO_VSC));
+    }
+    keys[1].ki.dwFlags = KEYEVENTF_KEYUP;
+    SendInput(2, keys, sizeof(INPUT));
+}
+
+bool TViewerProcess::Close(DWORD& exitCode, std::chrono::milliseconds timeout) {
+    PostMessageA(form_, WM_CLOSE, 0, 0);
+    if (WaitForSingleObject(process_.Get(), static_cast<DWORD>(timeout.count())) != WAIT_OBJECT_0)
+        return false;
+    return GetExitCodeProcess(process_.Get(), &exitCode) != FALSE;
+}
+
+bool WaitUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout) {
+    const auto end = std::chrono::steady_clock::now() + timeout;
+    for (;;) {
+        if (condition())
+            return true;
+        if (std::chrono::steady_clock::now() > end)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+}
+
+COLORREF ScreenPixel(int x, int y) {
+    const HDC screen = GetDC(nullptr);
+    const COLORREF pixel = GetPixel(screen, x, y);
+    ReleaseDC(nullptr, screen);
+    return pixel;
+}
+
+POINT ClientToScreenPoint(HWND window, int x, int y) {
+    POINT point{x, y};
+    ClientToScreen(window, &point);
+    return point;
+}
+
+std::string ReadTextFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}

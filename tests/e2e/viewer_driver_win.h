@@ -1,0 +1,61 @@
+#pragma once
+// Drives a viewer running as its own process, from outside, as a user would: finds its window,
+// reads what the window is, posts keys, looks at the screen, closes it.
+
+#include <chrono>
+#include <functional>
+#include <string>
+#include <windows.h>
+
+#include "base/handles_win.h"
+
+// What a viewer window is right now.
+struct TViewerWindowState {
+    LONG style = 0;
+    RECT rect{};
+    bool zoomed = false;
+    std::string caption; // the main window's
+    std::string title;   // the application's taskbar entry
+};
+
+class TViewerProcess {
+public:
+    // Starts the program with the stand-in writing its log to logPath (empty: no log).
+    TViewerProcess(const std::string& program, const std::string& logPath);
+    // Ends a viewer that is still running.
+    ~TViewerProcess();
+    TViewerProcess(const TViewerProcess&) = delete;
+    TViewerProcess& operator=(const TViewerProcess&) = delete;
+
+    // Waits until the main window is visible; false on time-out or when the process ended.
+    bool WaitForWindow(std::chrono::milliseconds timeout = std::chrono::seconds(15));
+    HWND MainWindow() const { return form_; }
+    HWND ApplicationWindow() const { return application_; }
+    TViewerWindowState State() const;
+
+    // Presses and releases a key on the keyboard, with the viewer's window in front.
+    void PressKey(WORD virtualKey) const;
+    // Asks the window to close, as its close box does; waits for the process to end and gives
+    // its exit code (or nothing on time-out).
+    bool Close(DWORD& exitCode, std::chrono::milliseconds timeout = std::chrono::seconds(15));
+    bool Running() const;
+    DWORD ProcessId() const { return processId_; }
+
+private:
+    TFileHandle process_;
+    DWORD processId_ = 0;
+    HWND form_ = nullptr;
+    HWND application_ = nullptr;
+};
+
+// Polls until condition holds; false on time-out.
+bool WaitUntil(const std::function<bool()>& condition,
+               std::chrono::milliseconds timeout = std::chrono::seconds(10));
+
+// One pixel of the screen as the display shows it.
+COLORREF ScreenPixel(int x, int y);
+// The screen position of a window's client point.
+POINT ClientToScreenPoint(HWND window, int x, int y);
+
+// A file's whole text ("" when there is none).
+std::string ReadTextFile(const std::string& path);

@@ -1,0 +1,296 @@
+// The viewer as a user runs it: a book built with leafturn-pack, started as its own process with
+// the stand-in registered for the player's class, driven and observed from outside.
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <sstream>
+
+#include "tests/e2e/viewer_driver_win.h"
+#include "tests/support/sample_book.h"
+#include "tests/support/solid_png.h"
+#include "tests/support/standin_win.h"
+#include "tests/support/temp_dir.h"
+#include "tools/pack/pack_commands.h"
+
+namespace {
+
+std::string WindowsPath(const std::string& unixPath) {
+    std::string path = "Z:" + unixPath;
+    for (char& c : path)
+        if (c == '/')
+            c = '\\';
+    return path;
+}
+
+const std::string kViewer = WindowsPath(LEAFTURN_VIEWER_EXE);
+
+// Runs a Windows program of the test prefix (regsvr32) and waits for it.
+DWORD RunAndWait(std::string commandLine) {
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION info{};
+    if (!CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &info))
+        return 255;
+    WaitForSingleObject(info.hProcess, 30000);
+    DWORD code = 255;
+    GetExitCodeProcess(info.hProcess, &code);
+    CloseHandle(info.hThread);
+    CloseHandle(info.hProcess);
+    return code;
+}
+
+std::string StandinDll() {
+    const std::wstring wide = StandinDllPath();
+    return std::string(wide.begin(), wide.end());
+}
+
+bool RegisterStandin(bool registered) {
+    return RunAndWait("regsvr32.exe /s " + std::string(registered ? "" : "/u ") + "\"" +
+                      StandinDll() + "\"") == 0;
+}
+
+std::string Config(int mode, int width = 800, int height = 600,
+                   const std::string& caption = "Full page fax print") {
+    return "<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n<ExeConfig><ExeCaption><![CDATA[" +
+           caption + "]]></ExeCaption><WindowOpenMode>" + std::to_string(mode) +
+           "</WindowOpenMode><WindowOpenWidth>" + std::to_string(width) +
+           "</WindowOpenWidth><WindowOpenHeight>" + std::to_string(height) +
+           "</WindowOpenHeight></ExeConfig>\r\n";
+}
+
+// A scene of two pages, red then blue, and keys that send script commands.
+const char kScene[] = "LEAFTURN-SCENE 1\n"
+                      "pages files/book.xml\n"
+                      "next-keys Right\n"
+                      "prev-keys Left\n"
+                      "command-key F2 fullscreen true\n"
+                      "command-key F3 fullscreen false\n"
+                      "command-key F4 FullScreen true\n"
+                      "command-key F5 fullscreen TRUE\n";
+const char kPageList[] = "<?xml version=\"1.0\"?>\n<book>\n  <page src=\"page/1.png\"/>\n"
+                         "  <page src=\"page/2.png\"/>\n</book>\n";
+
+class Viewer : public testing::Test {
+protected:
+    static void SetUpTestSuite() { ASSERT_TRUE(RegisterStandin(true)); }
+    static void TearDownTestSuite() { RegisterStandin(false); }
+
+    // The book's files besides the scene, the page list and the pages; config "" for none.
+    std::string Book(const std::string& config) {
+        std::map<std::string, std::string> files = {
+            {"book.swf", kScene},
+            {"files/book.xml", kPageList},
+            {"files/page/1.png", SolidPng(64, 48, 220, 20, 20)},
+            {"files/page/2.png", SolidPng(64, 48, 20, 20, 220)},
+        };
+        if (!config.empty())
+            files["ExeConfig.xml"] = config;
+        for (const auto& [name, bytes] : files)
+            dir.Write("book/" + name, bytes);
+        const std::string book = dir.File("book.exe");
+        std::ostringstream out, err;
+        EXPECT_EQ(RunPackCommand({"build", "--viewer", kViewer, "--out", book, dir.File("book")},
+                                 out, err),
+                  0)
+            << err.str();
+        return book;
+    }
+
+    TViewerProcess& Start(const std::string& config) {
+        viewer = std::make_unique<TViewerProcess>(Book(config), LogPath());
+        EXPECT_TRUE(viewer->WaitForWindow());
+        return *viewer;
+    }
+
+    std::string LogPath() const { return dir.File("standin.log"); }
+    std::string Log() const { return ReadTextFile(LogPath()); }
+    bool LogHas(const std::string& text) const { return Log().find(text) != std::string::npos; }
+    size_t Count(const std::string& text) const {
+        const std::string log = Log();
+        size_t n = 0;
+        for (size_t at = log.find(text); at != std::string::npos; at = log.find(text, at + 1))
+            ++n;
+        return n;
+    }
+    bool WaitForLog(const std::string& text) {
+        return WaitUntil([&] { return LogHas(text); });
+    }
+
+    void ExpectClosesCleanly() {
+        DWORD code = 1234;
+        ASSERT_TRUE(viewer->Close(code));
+        EXPECT_EQ(code, 0u);
+        EXPECT_FALSE(viewer->Running());
+    }
+
+    static RECT WorkArea() {
+        RECT work;
+        SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
+        return work;
+    }
+    static bool FullScreenStyle(LONG style) { return (style & 0x00FF0000) == 0x00010000; }
+    static bool NormalStyle(LONG style) { return (style & 0x00FF0000) == 0x00CF0000; }
+    static bool CoversScreen(const RECT& r) {
+        return r.left == 0 && r.top == 0 && r.right == GetSystemMetrics(SM_CXSCREEN) &&
+               r.bottom == GetSystemMetrics(SM_CYSCREEN);
+    }
+
+    TTempDir dir;
+    std::unique_ptr<TViewerProcess> viewer;
+};
+
+} // namespace
+
+TEST_F(Viewer, WithoutAConfigurationOpensTheDesignedWindowCentred) {
+    const TViewerWindowState state = Start("").State();
+    EXPECT_EQ(state.caption, "Leafturn Book");
+    EXPECT_EQ(state.title, "Leafturn Book");
+    EXPECT_EQ(state.rect.right - state.rect.left, 765);
+    EXPECT_EQ(state.rect.bottom - state.rect.top, 541);
+    const RECT work = WorkArea();
+    EXPECT_NEAR(state.rect.left, work.left + (work.right - work.left - 765) / 2, 1);
+    EXPECT_NEAR(state.rect.top, work.top + (work.bottom - work.top - 541) / 2, 1);
+    EXPECT_FALSE(state.zoomed);
+    ExpectClosesCleanly();
+}
+
+TEST_F(Viewer, TheShippedConfigurationMaximizesWithItsCaptionButKeepsTheTitle) {
+    Start(kShippedExeConfig);
+    ASSERT_TRUE(WaitUntil([&] { return viewer->State().zoomed; }));
+    const TViewerWindowState state = viewer->State();
+    EXPECT_EQ(state.caption, "Full page fax print");
+    EXPECT_EQ(state.title, "Leafturn Book");
+    ExpectClosesCleanly();
+}
+
+TEST_F(Viewer, FixedSizeOpensCentredAtThatSize) {
+    const TViewerWindowState state = Start(Config(1, 1024, 768)).State();
+    EXPECT_EQ(state.rect.right - state.rect.left, 1024);
+    EXPECT_EQ(state.rect.bottom - state.rect.top, 768);
+    const RECT work = WorkArea();
+    EXPECT_NEAR(state.rect.left, work.left + (work.right - work.left - 1024) / 2, 1);
+    EXPECT_FALSE(state.zoomed);
+    ExpectClosesCleanly();
+}
+
+TEST_F(Viewer, FullScreenFromTheStart) {
+    Start(Config(3));
+    ASSERT_TRUE(WaitUntil([&] { return CoversScreen(viewer->State().rect); }))
+        << viewer->State().rect.right;
+    EXPECT_TRUE(FullScreenStyle(viewer->State().style));
+    ExpectClosesCleanly();
+}
+
+TEST_F(Viewer, AMalformedConfigurationLeavesTheDesignedWindow) {
+    const TViewerWindowState state = Start("<ExeConfig><ExeCaption>broken").State();
+    EXPECT_EQ(state.caption, "Leafturn Book");
+    EXPECT_EQ(state.rect.right - state.rect.left, 765);
+    ExpectClosesCleanly();
+}
+
+TEST_F(Viewer, ServesTheMovieAndItsFilesFromThePackage) {
+    Start("");
+    ASSERT_TRUE(WaitForLog("* page 1 of 2")) << Log();
+    EXPECT_TRUE(LogHas("bindhost.CreateMoniker(\"http://ltb/book.swf\") -> S_OK")) << Log();
+    EXPECT_TRUE(LogHas("bindhost.CreateMoniker(\"http://ltb/files/book.xml\") -> S_OK"));
+    EXPECT_TRUE(LogHas("bindhost.CreateMoniker(\"http://ltb/files/page/1.png\") -> S_OK"));
+    for (const char* url :
+         {"http://ltb/book.swf", "http://ltb/files/book.xml", "http://ltb/files/page/1.png"})
+        EXPECT_EQ(Count(std::string("* received ")), Count("* received ")) << url;
+    EXPECT_EQ(Count("* received " + std::to_string(sizeof kScene - 1) +
+                    " bytes of \"http://ltb/book.swf\""),
+              1u);
+    EXPECT_EQ(Count("bytes of \"http://ltb/files/book.xml\""), 1u);
+    EXPECT_EQ(Count("bytes of \"http://ltb/files/page/1.png\""), 1u);
+    // One complete notification sequence per file.
+    EXPECT_EQ(Count("OnStartBinding(binding=null)"), Count("OnStopBinding(S_OK, \"\")"));
+    EXPECT_EQ(Count("OnProgress(100, 100, 6, \"\")"), Count("OnStopBinding(S_OK, \"\")"));
+    EXPECT_GE(Count("OnDataAvailable(flags=5,"), 3u);
+    ExpectClosesCleanly();
+}
+
+TEST_F(Viewer, ShowsThePagesAndTurnsThemWithTheKeyboard) {
+    Start(Config(1, 640, 480));
+    ASSERT_TRUE(WaitForLog("* page 1 of 2"));
+    RECT client;
+    GetClientRect(viewer->MainWindow(), &client);
+    const POINT centre =
+        ClientToScreenPoint(viewer->MainWindow(), client.right / 2, client.bottom / 2);
+    ASSERT_TRUE(WaitUntil([&] { return ScreenPixel(centre.x, centre.y) == RGB(220, 20, 20); }))
+        << std::hex << ScreenPixel(centre.x, centre.y);
+    viewer->PressKey(VK_RIGHT);
+    ASSERT_TRUE(WaitForLog("* page 2 of 2"));
+    EXPECT_TRUE(WaitUntil([&] { return ScreenPixel(centre.x, centre.y) == RGB(20, 20, 220); }))
+        << std::hex << ScreenPixel(centre.x, centre.y);
+    ExpectClosesCleanly();
+}
+
+TEST_F(Viewer, KeysReachTheControlDownCharacterUpWithoutParameters) {
+    Start("");
+    ASSERT_TRUE(WaitForLog("* page 1 of 2"));
+    viewer->PressKey('A');
+    ASSERT_TRUE(WaitForLog("OnWindowMessage(0x0101, 65, 0)")) << Log();
+    const std::string log = Log();
+    const size_t down = log.find("OnWindowMessage(0x0100, 65, 0) -> S_OK");
+    const size_t character = log.find("OnWindowMessage(0x0102, 97, 0) -> S_OK");
+    const size_t up = log.find("OnWindowMessage(0x0101, 65, 0) -> S_OK");
+    ASSERT_NE(down, std::string::npos) << log;
+    ASSERT_NE(character, std::string::npos) << log;
+    EXPECT_LT(down, character);
+    EXPECT_LT(character, up);
+    EXPECT_EQ(Count("OnWindowMessage(0x0102, 97, 0)"), 1u);
+    ExpectClosesCleanly();
+}
+
+TEST_F(Viewer, ScriptCommandsSwitchFullScreenExactly) {
+    Start(Config(1, 640, 480));
+    ASSERT_TRUE(WaitForLog("* page 1 of 2"));
+    auto fullScreen = [&] {
+        const TViewerWindowState s = viewer->State();
+        return FullScreenStyle(s.style) && CoversScreen(s.rect);
+    };
+    // Other letter cases do nothing.
+    viewer->PressKey(VK_F4);
+    viewer->PressKey(VK_F5);
+    ASSERT_TRUE(WaitUntil([&] { return Count("event.Invoke(150") >= 2; }));
+    EXPECT_FALSE(fullScreen());
+    EXPECT_TRUE(NormalStyle(viewer->State().style));
+
+    viewer->PressKey(VK_F2);
+    ASSERT_TRUE(WaitUntil(fullScreen)) << std::hex << viewer->State().style;
+    viewer->PressKey(VK_F2); // twice: still full screen
+    ASSERT_TRUE(WaitUntil([&] { return Count("event.Invoke(150") >= 4; }));
+    EXPECT_TRUE(WaitUntil(fullScreen));
+
+    // Leaving gives a maximized captioned window, not the configured size.
+    viewer->PressKey(VK_F3);
+    ASSERT_TRUE(WaitUntil([&] {
+        const TViewerWindowState s = viewer->State();
+        return NormalStyle(s.style) && s.zoomed;
+    })) << std::hex
+        << viewer->State().style;
+    ExpectClosesCleanly();
+}
+
+TEST_F(Viewer, EscapeInANormalWindowMaximizesIt) {
+    Start(Config(1, 640, 480));
+    ASSERT_FALSE(viewer->State().zoomed);
+    viewer->PressKey(VK_ESCAPE);
+    ASSERT_TRUE(WaitUntil([&] { return viewer->State().zoomed; }));
+    EXPECT_TRUE(NormalStyle(viewer->State().style));
+    EXPECT_TRUE(WaitForLog("OnWindowMessage(0x0102, 27, 0)")); // forwarded first
+    ExpectClosesCleanly();
+}
+
+TEST_F(Viewer, WithoutTheControlItStartsEmptyAndClosesCleanly) {
+    ASSERT_TRUE(RegisterStandin(false));
+    const TViewerWindowState state = Start(Config(1, 700, 500, "No player")).State();
+    RegisterStandin(true);
+    EXPECT_EQ(state.caption, "No player");
+    EXPECT_EQ(state.rect.right - state.rect.left, 700);
+    EXPECT_EQ(Log(), "");
+    // No message box came up: the viewer's only visible windows are its own.
+    ExpectClosesCleanly();
+}
