@@ -6,11 +6,11 @@
 #include <map>
 #include <sstream>
 
-#include "tests/e2e/viewer_driver_win.h"
 #include "tests/support/sample_book.h"
-#include "tests/support/solid_png.h"
 #include "tests/support/standin_win.h"
 #include "tests/support/temp_dir.h"
+#include "tools/drive/png.h"
+#include "tools/drive/viewer_driver_win.h"
 #include "tools/pack/pack_commands.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "tests/e2e/viewer_driver_win.h"
+#include "tools/drive/viewer_driver_win.h"
 
 #include <fstream>
 #include <iterator>
@@ -140,4 +140,31 @@ POINT ClientToScreenPoint(HWND window, int x, int y) {
 std::string ReadTextFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+std::vector<uint8_t> CaptureScreen(const RECT& rect) {
+    const int width = rect.right - rect.left, height = rect.bottom - rect.top;
+    std::vector<uint8_t> rgb;
+    if (width <= 0 || height <= 0)
+        return rgb;
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    void* bits = nullptr;
+    const HDC screen = GetDC(nullptr);
+    TMemoryDc memory(CreateCompatibleDC(screen));
+    TGdiObject section(CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+    const HGDIOBJ old = SelectObject(memory.Get(), section.Get());
+    BitBlt(memory.Get(), 0, 0, width, height, screen, rect.left, rect.top, SRCCOPY);
+    GdiFlush();
+    ReleaseDC(nullptr, screen);
+    const auto* pixels = static_cast<const uint8_t*>(bits);
+    rgb.reserve(static_cast<size_t>(width) * height * 3);
+    for (int i = 0; i < width * height; ++i)
+        rgb.insert(rgb.end(), {pixels[4 * i + 2], pixels[4 * i + 1], pixels[4 * i]});
+    SelectObject(memory.Get(), old);
+    return rgb;
 }

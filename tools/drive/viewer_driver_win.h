@@ -5,6 +5,7 @@
 #include <chrono>
 #include <functional>
 #include <string>
+#include <vector>
 #include <windows.h>
 
 #include "base/handles_win.h"
@@ -59,3 +60,6 @@ POINT ClientToScreenPoint(HWND window, int x, int y);
 
 // A file's whole text ("" when there is none).
 std::string ReadTextFile(const std::string& path);
+
+// The screen's pixels in rect as 3-byte RGB, top row first.
+std::vector<uint8_t> CaptureScreen(const RECT& rect);

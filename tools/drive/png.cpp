@@ -1,4 +1,4 @@
-#include "tests/support/solid_png.h"
+#include "tools/drive/png.h"
 
 #include <algorithm>
 #include <array>
@@ -36,20 +36,17 @@ void Chunk(std::string& png, const char* type, const std::string& data) {
 
 } // namespace
 
-std::string SolidPng(int width, int height, uint8_t red, uint8_t green, uint8_t blue) {
+std::string EncodePng(int width, int height, const std::vector<uint8_t>& rgb) {
     std::string header;
     PutBigEndian(header, static_cast<uint32_t>(width));
     PutBigEndian(header, static_cast<uint32_t>(height));
     header += std::string("\x08\x02\x00\x00\x00", 5); // 8 bits, truecolour, no interlace
 
     std::string raw;
+    const size_t row = static_cast<size_t>(width) * 3;
     for (int y = 0; y < height; ++y) {
         raw += '\0'; // no filter
-        for (int x = 0; x < width; ++x) {
-            raw += static_cast<char>(red);
-            raw += static_cast<char>(green);
-            raw += static_cast<char>(blue);
-        }
+        raw.append(reinterpret_cast<const char*>(rgb.data()) + row * static_cast<size_t>(y), row);
     }
     std::string deflated = "\x78\x01";
     uint32_t a = 1, b = 0;
@@ -57,7 +54,8 @@ std::string SolidPng(int width, int height, uint8_t red, uint8_t green, uint8_t 
         a = (a + c) % 65521;
         b = (b + a) % 65521;
     }
-    for (size_t done = 0; done < raw.size() || done == 0;) {
+    size_t done = 0;
+    do {
         const size_t n = std::min<size_t>(raw.size() - done, 65535);
         deflated += static_cast<char>(done + n == raw.size() ? 1 : 0);
         deflated += static_cast<char>(n & 0xFF);
@@ -66,9 +64,7 @@ std::string SolidPng(int width, int height, uint8_t red, uint8_t green, uint8_t 
         deflated += static_cast<char>((~n >> 8) & 0xFF);
         deflated += raw.substr(done, n);
         done += n;
-        if (n == 0)
-            break;
-    }
+    } while (done < raw.size());
     PutBigEndian(deflated, b << 16 | a);
 
     std::string png = "\x89PNG\r\n\x1A\n";
@@ -76,4 +72,11 @@ std::string SolidPng(int width, int height, uint8_t red, uint8_t green, uint8_t 
     Chunk(png, "IDAT", deflated);
     Chunk(png, "IEND", "");
     return png;
+}
+
+std::string SolidPng(int width, int height, uint8_t red, uint8_t green, uint8_t blue) {
+    std::vector<uint8_t> rgb;
+    for (int i = 0; i < width * height; ++i)
+        rgb.insert(rgb.end(), {red, green, blue});
+    return EncodePng(width, height, rgb);
 }
