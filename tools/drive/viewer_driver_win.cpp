@@ -71,15 +71,15 @@ bool TViewerProcess::Running() const {
     return process_ && WaitForSingleObject(process_.Get(), 0) == WAIT_TIMEOUT;
 }
 
-bool TViewerProcess::WaitForWindow(std::chrono::milliseconds timeout) {
-    return WaitUntil(
-               [&] {
-                   form_ = TopLevelWindow(processId_, "LeafturnWindow");
-                   application_ = TopLevelWindow(processId_, "TApplication");
-                   return (form_ && IsWindowVisible(form_)) || !Running();
-               },
-               timeout) &&
-           form_ && IsWindowVisible(form_);
+bool TViewerProcess::WaitForWindow(std::chrono::milliseconds timeout, const char* className) {
+    const bool shown = WaitUntil(
+        [&] {
+            form_ = TopLevelWindow(processId_, className);
+            application_ = TopLevelWindow(processId_, "TApplication");
+            return (form_ && IsWindowVisible(form_)) || !Running();
+        },
+        timeout, std::chrono::milliseconds(1));
+    return shown && form_ && IsWindowVisible(form_);
 }
 
 TViewerWindowState TViewerProcess::State() const {
@@ -113,14 +113,15 @@ bool TViewerProcess::Close(DWORD& exitCode, std::chrono::milliseconds timeout) {
     return GetExitCodeProcess(process_.Get(), &exitCode) != FALSE;
 }
 
-bool WaitUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout) {
+bool WaitUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout,
+               std::chrono::milliseconds interval) {
     const auto end = std::chrono::steady_clock::now() + timeout;
     for (;;) {
         if (condition())
             return true;
         if (std::chrono::steady_clock::now() > end)
             return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        std::this_thread::sleep_for(interval);
     }
 }
 

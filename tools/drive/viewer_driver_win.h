@@ -28,8 +28,10 @@ public:
     TViewerProcess(const TViewerProcess&) = delete;
     TViewerProcess& operator=(const TViewerProcess&) = delete;
 
-    // Waits until the main window is visible; false on time-out or when the process ended.
-    bool WaitForWindow(std::chrono::milliseconds timeout = std::chrono::seconds(15));
+    // Waits until a visible top-level window of the class appears (the viewer's main window
+    // by default); false on time-out or when the process ended.
+    bool WaitForWindow(std::chrono::milliseconds timeout = std::chrono::seconds(15),
+                       const char* className = "LeafturnWindow");
     HWND MainWindow() const { return form_; }
     HWND ApplicationWindow() const { return application_; }
     TViewerWindowState State() const;
@@ -51,7 +53,8 @@ private:
 
 // Polls until condition holds; false on time-out.
 bool WaitUntil(const std::function<bool()>& condition,
-               std::chrono::milliseconds timeout = std::chrono::seconds(10));
+               std::chrono::milliseconds timeout = std::chrono::seconds(10),
+               std::chrono::milliseconds interval = std::chrono::milliseconds(20));
 
 // One pixel of the screen as the display shows it.
 COLORREF ScreenPixel(int x, int y);
