@@ -94,8 +94,11 @@ TViewerWindowState TViewerProcess::State() const {
 
 void TViewerProcess::PressKey(WORD virtualKey) const {
     // Through the system's input, into the window that has the keyboard, as typing does: the
-    // viewer's own message loop makes the character of it.
+    // viewer's own message loop makes the character of it. Activating another process's window
+    // completes asynchronously: typing before it has completed would go nowhere.
     SetForegroundWindow(form_);
+    WaitUntil([&] { return GetForegroundWindow() == form_; }, std::chrono::seconds(5),
+              std::chrono::milliseconds(1));
     INPUT keys[2] = {};
     for (INPUT& key : keys) {
         key.type = INPUT_KEYBOARD;
