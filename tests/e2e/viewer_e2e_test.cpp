@@ -196,12 +196,9 @@ TEST_F(Viewer, ServesTheMovieAndItsFilesFromThePackage) {
     EXPECT_TRUE(LogHas("bindhost.CreateMoniker(\"http://ltb/book.swf\") -> S_OK")) << Log();
     EXPECT_TRUE(LogHas("bindhost.CreateMoniker(\"http://ltb/files/book.xml\") -> S_OK"));
     EXPECT_TRUE(LogHas("bindhost.CreateMoniker(\"http://ltb/files/page/1.png\") -> S_OK"));
-    for (const char* url :
-         {"http://ltb/book.swf", "http://ltb/files/book.xml", "http://ltb/files/page/1.png"})
-        EXPECT_EQ(Count(std::string("* received ")), Count("* received ")) << url;
-    EXPECT_EQ(Count("* received " + std::to_string(sizeof kScene - 1) +
-                    " bytes of \"http://ltb/book.swf\""),
-              1u);
+    std::ostringstream movieReceived;
+    movieReceived << "* received " << sizeof kScene - 1 << " bytes of \"http://ltb/book.swf\"";
+    EXPECT_EQ(Count(movieReceived.str()), 1u);
     EXPECT_EQ(Count("bytes of \"http://ltb/files/book.xml\""), 1u);
     EXPECT_EQ(Count("bytes of \"http://ltb/files/page/1.png\""), 1u);
     // One complete notification sequence per file.
