@@ -293,14 +293,24 @@ void TqelFlashPlayer::QueueFSCommand(const std::wstring& command, const std::wst
 
 void TqelFlashPlayer::DeliverFSCommand() {
     const uint32_t serial = serial_;
+    // Also when the handler fails: a message still queued must not run the same command again.
+    // The handler may have let the player go.
+    const auto emptyPending = [serial] {
+        if (TqelFlashPlayer* player = FindLive(serial)) {
+            player->pendingCommand_.clear();
+            player->pendingArgs_.clear();
+        }
+    };
     if (OnHandleFSCommand) {
         const std::wstring command = pendingCommand_, args = pendingArgs_;
-        OnHandleFSCommand(*this, command, args);
-        if (!FindLive(serial))
-            return; // the handler let the player go
+        try {
+            OnHandleFSCommand(*this, command, args);
+        } catch (...) {
+            emptyPending();
+            throw;
+        }
     }
-    pendingCommand_.clear();
-    pendingArgs_.clear();
+    emptyPending();
 }
 
 TqelFlashPlayer* TqelFlashPlayer::FindLive(uint32_t serial) {

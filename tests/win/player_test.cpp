@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
 
 #include "base/platform.h"
 #include "base/text_win.h"
@@ -535,6 +536,39 @@ TEST_F(Player, SetsTheSkinVariableAtOnce) {
     EXPECT_EQ(Variable(L"flv.skin"), L"mojave.swf");
 }
 
+// ---- failures of the control
+
+TEST_F(Player, RaisesTheControlsFailuresToTheCaller) {
+    const auto codeOf = [](const std::function<void()>& call) {
+        try {
+            call();
+            return S_OK;
+        } catch (const TOleError& e) {
+            return e.Code();
+        }
+    };
+    // A control without the movie interface; it is asked again next time.
+    standin->FailCall(L"QueryInterface(IShockwaveFlash)", E_NOINTERFACE);
+    EXPECT_EQ(codeOf([&] { player->LoadMovieUrl(0, L"book.swf"); }), E_NOINTERFACE);
+    standin->FailCall(L"QueryInterface(IShockwaveFlash)", S_OK);
+
+    standin->FailCall(L"LoadMovie", E_ACCESSDENIED);
+    EXPECT_EQ(codeOf([&] { player->LoadMovieUrl(0, L"book.swf"); }), E_ACCESSDENIED);
+    EXPECT_EQ(player->Movie(), L"");
+    standin->FailCall(L"LoadMovie", S_OK);
+    standin->FailCall(L"FlashVersion", E_UNEXPECTED);
+    standin->ClearLog();
+    EXPECT_EQ(codeOf([&] { player->SetMovie(L"book.swf"); }), E_UNEXPECTED);
+    EXPECT_TRUE(LoadedUrl(0).empty());
+    standin->FailCall(L"FlashVersion", S_OK);
+    // Steps already done stay done: the playback movie is loading without its variables.
+    standin->FailCall(L"SetVariable", E_FAIL);
+    EXPECT_EQ(codeOf([&] { player->LoadMovieUrl(0, L"intro.flv"); }), E_FAIL);
+    EXPECT_EQ(LoadedUrl(0), L"flvplayback.swf");
+    EXPECT_FALSE(player->FlvMode());
+    EXPECT_TRUE(hosted.errors.empty());
+}
+
 // ---- script commands
 
 TEST_F(Player, HandsScriptCommandsOverFromTheMessageLoop) {
@@ -586,4 +620,38 @@ TEST_F(Player, HandsScriptCommandsOverFromTheMessageLoop) {
     EXPECT_EQ(later, 0);
     EXPECT_EQ(seen.size(), 2u);
     EXPECT_TRUE(hosted.errors.empty());
+}
+
+TEST_F(Player, AFailingOrDestroyingCommandHandlerRunsNoCommandTwice) {
+    std::vector<std::wstring> seen;
+    player->OnHandleFSCommand = [&](TqelFlashPlayer& sender, const std::wstring& command,
+                                    const std::wstring& args) {
+        seen.push_back(command + L" " + args);
+        if (command == L"fail")
+            throw TError("the command failed");
+        if (command == L"close")
+            delete &sender;
+    };
+    VARIANT v[2];
+    auto raise = [&](const wchar_t* command) {
+        V_VT(&v[0]) = VT_BSTR;
+        V_BSTR(&v[0]) = SysAllocString(command);
+        V_VT(&v[1]) = VT_BSTR;
+        V_BSTR(&v[1]) = SysAllocString(L"now");
+        EXPECT_EQ(standin->RaiseEvent(FlashEvent::kFSCommand, 2, v), S_OK);
+        VariantClear(&v[0]);
+        VariantClear(&v[1]);
+    };
+    raise(L"fail");
+    raise(L"fail");
+    hosted.application->ProcessMessages();
+    // The error is shown once; the second message finds nothing pending.
+    EXPECT_EQ(seen, (std::vector<std::wstring>{L"fail now", L" "}));
+    EXPECT_EQ(hosted.errors, std::vector<std::string>{"the command failed"});
+
+    seen.clear();
+    raise(L"close");
+    raise(L"close");
+    hosted.application->ProcessMessages();
+    EXPECT_EQ(seen, std::vector<std::wstring>{L"close now"});
 }
