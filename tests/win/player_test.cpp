@@ -271,6 +271,44 @@ TEST_F(Player, ServesLiveStreamsByTokenAndRefusesForgedOrStaleOnes) {
     EXPECT_TRUE(hosted.errors.empty());
 }
 
+TEST_F(Player, AFailedBindingDeliversNothingAndKeepsWhatTheNextRequestOverwrites) {
+    ComPtr<IMoniker> moniker;
+    ASSERT_EQ(
+        player->QueryInterface(IID_IMoniker, reinterpret_cast<void**>(moniker.GetAddressOf())),
+        S_OK);
+    EXPECT_EQ(Choose(kBase + L"missing.xml").target, "<exe>missing.xml");
+    // No bind context, no callback holder, a holder that is no callback: the target is kept.
+    ComPtr<IStream> out;
+    EXPECT_EQ(moniker->BindToStorage(nullptr, nullptr, IID_IStream,
+                                     reinterpret_cast<void**>(out.GetAddressOf())),
+              E_FAIL);
+    ComPtr<IBindCtx> context;
+    ASSERT_EQ(CreateBindCtx(0, &context), S_OK);
+    EXPECT_EQ(moniker->BindToStorage(context.Get(), nullptr, IID_IStream,
+                                     reinterpret_cast<void**>(out.GetAddressOf())),
+              E_FAIL);
+    ComPtr<IStream> notACallback;
+    ASSERT_EQ(CreateStreamOnHGlobal(nullptr, TRUE, &notACallback), S_OK);
+    ASSERT_EQ(
+        context->RegisterObjectParam(const_cast<LPOLESTR>(L"_BSCB_Holder_"), notACallback.Get()),
+        S_OK);
+    EXPECT_EQ(moniker->BindToStorage(context.Get(), nullptr, IID_IStream,
+                                     reinterpret_cast<void**>(out.GetAddressOf())),
+              E_FAIL);
+    EXPECT_EQ(out, nullptr);
+    EXPECT_EQ(WideToAnsi(player->PendingTarget()), "<exe>missing.xml");
+
+    // A package name or a stored movie that is not there: the name without its tag stays.
+    EXPECT_EQ(Fetch(kBase + L"missing.xml"), E_FAIL);
+    EXPECT_EQ(WideToAnsi(player->PendingTarget()), "missing.xml");
+    EXPECT_EQ(Fetch(L"<list>gone.swf"), E_FAIL);
+    EXPECT_EQ(WideToAnsi(player->PendingTarget()), "gone.swf");
+    EXPECT_EQ(Fetch(L"<res>nothing.swf"), E_FAIL);
+    // The next request chooses its own target and is served.
+    EXPECT_EQ(Fetch(kBase + L"book.swf"), S_OK);
+    EXPECT_TRUE(player->PendingTarget().empty());
+}
+
 TEST_F(Player, LooseFilesBesideTheExecutableComeBeforeThePackage) {
     const TLooseFile loose("files/book.xml", "<book>loose</book>");
     const std::string exeDir = ReplaceAll(OwnExecutableDirectory(), "\\", "/");
