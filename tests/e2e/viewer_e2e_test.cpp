@@ -199,7 +199,8 @@ TEST_F(Viewer, ServesTheMovieAndItsFilesFromThePackage) {
     for (const char* url :
          {"http://ltb/book.swf", "http://ltb/files/book.xml", "http://ltb/files/page/1.png"})
         EXPECT_EQ(Count(std::string("* received ")), Count("* received ")) << url;
-    EXPECT_EQ(Count("* received " + std::to_string(sizeof kScene - 1) +
+    // Appended, not inserted in front: i686 GCC 12 at -O3 warns falsely on the insert.
+    EXPECT_EQ(Count(std::string("* received ") + std::to_string(sizeof kScene - 1) +
                     " bytes of \"http://ltb/book.swf\""),
               1u);
     EXPECT_EQ(Count("bytes of \"http://ltb/files/book.xml\""), 1u);
