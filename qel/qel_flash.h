@@ -466,6 +466,13 @@ public:
     void SetMovie(const std::wstring& movie);
     bool FlvMode() const { return flvMode_; }
 
+    // The stored movies (not owned); the player is told when the list goes away.
+    TqelFlashList* FlashList() const { return flashList_; }
+    void SetFlashList(TqelFlashList* list);
+    // The stored movie last selected, -1 for none; selecting loads it into layer 0.
+    int32_t FlashIndex() const { return flashIndex_; }
+    void SetFlashIndex(int32_t index);
+
     int32_t Volume() const { return volume_; }
     void SetVolume(int32_t volume);
     bool VolumeControl() const { return volumeControl_; }
@@ -512,6 +519,8 @@ public:
 protected:
     void DescribeControl() override;
     void* QueryDerivedInterface(REFIID iid) override;
+    void Notification(TComponent* component, TOperation operation) override;
+    TStream* ListedStream(const std::string& name) override;
 
 private:
     void QueueFSCommand(const std::wstring& command, const std::wstring& args);
@@ -521,6 +530,8 @@ private:
     ComPtr<IShockwaveFlash> flash_;
     std::wstring movie_;
     bool flvMode_ = false;
+    TqelFlashList* flashList_ = nullptr;
+    int32_t flashIndex_ = -1;
     int32_t volume_ = 100;
     bool volumeControl_ = false;
     TqelFLVSkins skin_ = flvclearskin;

@@ -6,6 +6,7 @@
 #include "base/platform.h"
 #include "base/text_win.h"
 #include "qel/qel_flash.h"
+#include "qel/qel_flash_collections.h"
 #include "qel/qel_flash_download_win.h"
 #include "qel/qel_flash_requests.h"
 #include "tools/movies/movies.h"
@@ -167,10 +168,48 @@ void TqelFlashPlayer::SetFlashVariable(const std::wstring& name, const std::wstr
 void TqelFlashPlayer::SetMovie(const std::wstring& movie) {
     if (movie == movie_)
         return;
+    flashIndex_ = -1;
     movie_ = movie;
     // While the component is read from a stored description the name is only recorded.
     if (!Loading())
         LoadMovieUrl(0, movie_);
+}
+
+// ---- stored movies
+
+void TqelFlashPlayer::SetFlashList(TqelFlashList* list) {
+    flashList_ = list;
+    if (list)
+        list->FreeNotification(this);
+    else
+        flashIndex_ = -1;
+}
+
+void TqelFlashPlayer::SetFlashIndex(int32_t index) {
+    flashIndex_ = index;
+    if (!flashList_ || index < 0)
+        return;
+    const int32_t count = flashList_->Flashs().Count();
+    if (count == 0)
+        return;
+    if (flashIndex_ > count - 1)
+        flashIndex_ = count - 1;
+    if (TMemoryStream* stream = flashList_->Flashs().Items(flashIndex_).Stream.get())
+        LoadMovieStream(0, *stream);
+}
+
+void TqelFlashPlayer::Notification(TComponent* component, TOperation operation) {
+    TqelOleControl::Notification(component, operation);
+    // The list is not ours: once it goes, nothing may reach it; the index stays as it was.
+    if (operation == TOperation::Remove && component == flashList_)
+        flashList_ = nullptr;
+}
+
+TStream* TqelFlashPlayer::ListedStream(const std::string& name) {
+    if (!flashList_)
+        return nullptr;
+    TqelFlashStream* item = flashList_->FindStream(name);
+    return item ? item->Stream.get() : nullptr;
 }
 
 // ---- volume and FLV playback
@@ -201,6 +240,9 @@ void TqelFlashPlayer::SetSkinVariable() {
 }
 
 void TqelFlashPlayer::ApplyVolume(int32_t value) {
+    // Without a control there is nothing to tell, and no resource needs to be found.
+    if (CreationFailed())
+        return;
     if (flvMode_) {
         SetFlashVariable(L"flv.volume", std::to_wstring(volume_));
         return;
@@ -251,14 +293,24 @@ void TqelFlashPlayer::QueueFSCommand(const std::wstring& command, const std::wst
 
 void TqelFlashPlayer::DeliverFSCommand() {
     const uint32_t serial = serial_;
+    // Also when the handler fails: a message still queued must not run the same command again.
+    // The handler may have let the player go.
+    const auto emptyPending = [serial] {
+        if (TqelFlashPlayer* player = FindLive(serial)) {
+            player->pendingCommand_.clear();
+            player->pendingArgs_.clear();
+        }
+    };
     if (OnHandleFSCommand) {
         const std::wstring command = pendingCommand_, args = pendingArgs_;
-        OnHandleFSCommand(*this, command, args);
-        if (!FindLive(serial))
-            return; // the handler let the player go
+        try {
+            OnHandleFSCommand(*this, command, args);
+        } catch (...) {
+            emptyPending();
+            throw;
+        }
     }
-    pendingCommand_.clear();
-    pendingArgs_.clear();
+    emptyPending();
 }
 
 TqelFlashPlayer* TqelFlashPlayer::FindLive(uint32_t serial) {
