@@ -18,10 +18,10 @@ struct TSceneCommand {
 };
 
 struct TScene {
-    std::string pages;              // name of the page list, as written (UTF-8)
-    std::vector<uint8_t> nextKeys;  // virtual-key codes that turn forward
-    std::vector<uint8_t> prevKeys;  // ... and back
-    uint8_t fullscreenKey = 0;      // 0: none
+    std::string pages;             // name of the page list, as written (UTF-8)
+    std::vector<uint8_t> nextKeys; // virtual-key codes that turn forward
+    std::vector<uint8_t> prevKeys; // ... and back
+    uint8_t fullscreenKey = 0;     // 0: none
     std::vector<TSceneCommand> commands;
     std::vector<std::string> notes; // what was ignored, one text per problem
 };

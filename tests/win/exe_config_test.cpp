@@ -132,7 +132,8 @@ TEST_F(ExeConfig, AnElementMustHoldOneTextOrNothing) {
     // Two sections side by side are one node to Wine's parser (not to Windows'): apart, two.
     EXPECT_EQ(ErrorOf(Document("<![CDATA[a]]><!-- --><![CDATA[b]]>")),
               "Element does not contain a single text node");
-    EXPECT_EQ(ErrorOf(Document("text<![CDATA[b]]>")), "Element does not contain a single text node");
+    EXPECT_EQ(ErrorOf(Document("text<![CDATA[b]]>")),
+              "Element does not contain a single text node");
     EXPECT_EQ(ErrorOf(Document("<b>bold</b>")), "Element does not contain a single text node");
     EXPECT_EQ(Load(Document("<![CDATA[<not markup>]]>")).Caption, "<not markup>");
 }
