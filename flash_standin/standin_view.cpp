@@ -168,7 +168,7 @@ void TStandinControl::DrawPlaceholder(HDC dc, const RECT& area) const {
         FillRect(dc, &strip, static_cast<HBRUSH>(frameBrush.Get()));
     const RECT inner = {area.left + kFrameWidth, area.top + kFrameWidth, area.right - kFrameWidth,
                         area.bottom - kFrameWidth};
-    if (inner.right <= inner.left || inner.bottom <= inner.top)
+    if (frameOnly_ || inner.right <= inner.left || inner.bottom <= inner.top)
         return;
 
     // The veil: one pixel of its colour, stretched and blended over what the DC holds.
@@ -257,6 +257,13 @@ void TStandinControl::DrawPage(HDC dc, const RECT& area) const {
     AlphaBlend(dc, area.left + (width - w) / 2, area.top + (height - h) / 2, w, h, source.Get(), 0,
                0, picture.width, picture.height, blend);
     SelectObject(source.Get(), old);
+}
+
+HRESULT TStandinControl::SetFrameOnly(BOOL frameOnly) {
+    return Private([&] {
+        frameOnly_ = frameOnly != FALSE;
+        return S_OK;
+    });
 }
 
 void TStandinControl::PictureChanged() {
