@@ -274,6 +274,17 @@ TEST_F(HostRender, APaintAskedForWhileTheBackgroundIsCapturedDrawsNothing) {
     EXPECT_EQ(CountStarting(LogOf(*host), "Draw("), 0);
     EXPECT_FALSE(host->CapturingBackground());
     EXPECT_EQ(PixelOf(*host->BackgroundBitmap(), 5, 90), kSwatchColor);
+
+    // The rectangle asked for meanwhile is still due; when the parent's own paint brings it,
+    // the whole component is shown again over what the parent painted.
+    host->UpdateBackground();
+    ASSERT_TRUE(host->DirtyRect().has_value());
+    standin->ClearLog();
+    InvalidateRect(parent->Handle(), nullptr, TRUE);
+    UpdateWindow(parent->Handle());
+    EXPECT_EQ(LineStarting(LogOf(*host), "Draw("), "Draw(aspect=32, bounds=0,0,20,20) -> S_OK");
+    EXPECT_TRUE(IsVeiled(Shown(60, 80), kParentColor));
+    EXPECT_TRUE(IsVeiled(Shown(6, 90), kSwatchColor));
 }
 
 TEST_F(HostRender, InvalidatingFromInsideDrawEndsAndStillDrawsWhatWasAsked) {
