@@ -130,12 +130,17 @@ HRESULT TStandinControl::Draw(DWORD aspect, LONG, void*, DVTARGETDEVICE*, HDC, H
                 explicit TDepth(int& d) : depth(d) { ++depth; }
                 ~TDepth() { --depth; }
             } depth(drawDepth_);
-            const int saved = SaveDC(dc);
-            if (scene_ && scene_->picture)
+            if (scene_ && scene_->picture) {
+                const int saved = SaveDC(dc);
                 DrawPage(dc, area);
-            else
+                RestoreDC(dc, saved);
+            } else if (frameOnly_) {
+                DrawPlaceholder(dc, area); // filling leaves the DC's state alone
+            } else {
+                const int saved = SaveDC(dc);
                 DrawPlaceholder(dc, area);
-            RestoreDC(dc, saved);
+                RestoreDC(dc, saved);
+            }
             if (invalidateFromDraw_ != 0 && windowless_) {
                 if (drawDepth_ >= kStandinDrawDepthLimit) {
                     Note(L"Draw nested " + std::to_wstring(drawDepth_) +
