@@ -171,30 +171,28 @@ public:
 #define STANDIN_UNUSED_SLOT(n) HRESULT STDMETHODCALLTYPE UnusedSlot##n() override;
     STANDIN_UNUSED_SLOT(7)
     STANDIN_UNUSED_SLOT(8)
-    STANDIN_UNUSED_SLOT(9)
-    STANDIN_UNUSED_SLOT(10) STANDIN_UNUSED_SLOT(11) STANDIN_UNUSED_SLOT(12) STANDIN_UNUSED_SLOT(
-        13) STANDIN_UNUSED_SLOT(14) STANDIN_UNUSED_SLOT(15) STANDIN_UNUSED_SLOT(16)
-        STANDIN_UNUSED_SLOT(17) STANDIN_UNUSED_SLOT(18) STANDIN_UNUSED_SLOT(19) STANDIN_UNUSED_SLOT(
-            20) STANDIN_UNUSED_SLOT(21) STANDIN_UNUSED_SLOT(22) STANDIN_UNUSED_SLOT(23)
-            STANDIN_UNUSED_SLOT(24) STANDIN_UNUSED_SLOT(25) STANDIN_UNUSED_SLOT(
-                26) STANDIN_UNUSED_SLOT(27) STANDIN_UNUSED_SLOT(28) STANDIN_UNUSED_SLOT(29)
-                STANDIN_UNUSED_SLOT(30) STANDIN_UNUSED_SLOT(31) STANDIN_UNUSED_SLOT(
-                    32) STANDIN_UNUSED_SLOT(33) STANDIN_UNUSED_SLOT(34) STANDIN_UNUSED_SLOT(35)
-                    STANDIN_UNUSED_SLOT(36) STANDIN_UNUSED_SLOT(37) STANDIN_UNUSED_SLOT(38)
-                        STANDIN_UNUSED_SLOT(40) STANDIN_UNUSED_SLOT(41) STANDIN_UNUSED_SLOT(42)
-                            STANDIN_UNUSED_SLOT(43) STANDIN_UNUSED_SLOT(44) STANDIN_UNUSED_SLOT(45)
-                                STANDIN_UNUSED_SLOT(46) STANDIN_UNUSED_SLOT(47)
-                                    STANDIN_UNUSED_SLOT(48) STANDIN_UNUSED_SLOT(49)
-                                        STANDIN_UNUSED_SLOT(50) STANDIN_UNUSED_SLOT(51)
-                                            STANDIN_UNUSED_SLOT(52) STANDIN_UNUSED_SLOT(53)
-                                                STANDIN_UNUSED_SLOT(54) STANDIN_UNUSED_SLOT(55)
-                                                    STANDIN_UNUSED_SLOT(56) STANDIN_UNUSED_SLOT(57)
-                                                        STANDIN_UNUSED_SLOT(59)
-                                                            STANDIN_UNUSED_SLOT(60)
-                                                                STANDIN_UNUSED_SLOT(61)
-                                                                    STANDIN_UNUSED_SLOT(62)
-                                                                        STANDIN_UNUSED_SLOT(63)
-                                                                            STANDIN_UNUSED_SLOT(64)
+    STANDIN_UNUSED_SLOT(9) STANDIN_UNUSED_SLOT(10) STANDIN_UNUSED_SLOT(11) STANDIN_UNUSED_SLOT(
+        12) STANDIN_UNUSED_SLOT(13) STANDIN_UNUSED_SLOT(14) STANDIN_UNUSED_SLOT(15)
+        STANDIN_UNUSED_SLOT(16) STANDIN_UNUSED_SLOT(17) STANDIN_UNUSED_SLOT(18) STANDIN_UNUSED_SLOT(
+            19) STANDIN_UNUSED_SLOT(20) STANDIN_UNUSED_SLOT(21) STANDIN_UNUSED_SLOT(22)
+            STANDIN_UNUSED_SLOT(23) STANDIN_UNUSED_SLOT(24) STANDIN_UNUSED_SLOT(
+                25) STANDIN_UNUSED_SLOT(26) STANDIN_UNUSED_SLOT(27) STANDIN_UNUSED_SLOT(28)
+                STANDIN_UNUSED_SLOT(29) STANDIN_UNUSED_SLOT(30) STANDIN_UNUSED_SLOT(
+                    31) STANDIN_UNUSED_SLOT(32) STANDIN_UNUSED_SLOT(33) STANDIN_UNUSED_SLOT(34)
+                    STANDIN_UNUSED_SLOT(35) STANDIN_UNUSED_SLOT(36) STANDIN_UNUSED_SLOT(
+                        37) STANDIN_UNUSED_SLOT(38) STANDIN_UNUSED_SLOT(40) STANDIN_UNUSED_SLOT(41)
+                        STANDIN_UNUSED_SLOT(42) STANDIN_UNUSED_SLOT(43) STANDIN_UNUSED_SLOT(44)
+                            STANDIN_UNUSED_SLOT(45) STANDIN_UNUSED_SLOT(46) STANDIN_UNUSED_SLOT(47)
+                                STANDIN_UNUSED_SLOT(48) STANDIN_UNUSED_SLOT(49)
+                                    STANDIN_UNUSED_SLOT(50) STANDIN_UNUSED_SLOT(51)
+                                        STANDIN_UNUSED_SLOT(52) STANDIN_UNUSED_SLOT(53)
+                                            STANDIN_UNUSED_SLOT(54) STANDIN_UNUSED_SLOT(55)
+                                                STANDIN_UNUSED_SLOT(56) STANDIN_UNUSED_SLOT(57)
+                                                    STANDIN_UNUSED_SLOT(59) STANDIN_UNUSED_SLOT(60)
+                                                        STANDIN_UNUSED_SLOT(61)
+                                                            STANDIN_UNUSED_SLOT(62)
+                                                                STANDIN_UNUSED_SLOT(63)
+                                                                    STANDIN_UNUSED_SLOT(64)
 #undef STANDIN_UNUSED_SLOT
 
         // IConnectionPointContainer
