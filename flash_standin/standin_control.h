@@ -90,6 +90,11 @@ struct IStandinControl : public IUnknown {
     // The scene shown: the current page (0-based), the number of pages, and whether the last
     // fullscreen command sent was "true". S_FALSE and zeros when no scene is loaded.
     virtual HRESULT STDMETHODCALLTYPE GetScene(LONG* page, LONG* pageCount, BOOL* fullscreen) = 0;
+
+    // From now on (TRUE) the placeholder is its frame alone: nothing inside the frame is touched,
+    // so that a host can be timed with a picture that costs next to nothing. FALSE brings the
+    // veil and the text back.
+    virtual HRESULT STDMETHODCALLTYPE SetFrameOnly(BOOL frameOnly) = 0;
 };
 
 __CRT_UUID_DECL(IStandinControl, 0x3FDD010E, 0x9928, 0x4DB1, 0xAA, 0x15, 0x5E, 0x05, 0xC4, 0x0E,

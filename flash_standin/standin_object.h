@@ -259,6 +259,7 @@ public:
                                            LPCWSTR description) override;
     HRESULT STDMETHODCALLTYPE FailCall(LPCWSTR name, HRESULT code) override;
     HRESULT STDMETHODCALLTYPE GetScene(LONG* page, LONG* pageCount, BOOL* fullscreen) override;
+    HRESULT STDMETHODCALLTYPE SetFrameOnly(BOOL frameOnly) override;
 
     // Used by the sub-objects and binding callbacks.
 
@@ -363,6 +364,7 @@ private:
     int drawDepth_ = 0;
     LONG invalidateFromDraw_ = 0;
     std::optional<RECT> invalidateFromDrawRect_;
+    bool frameOnly_ = false; // the placeholder without its veil and text
 
     // Loading.
     std::deque<std::shared_ptr<TRequest>> requests_; // the latest, for the placeholder

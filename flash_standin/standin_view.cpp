@@ -130,12 +130,17 @@ HRESULT TStandinControl::Draw(DWORD aspect, LONG, void*, DVTARGETDEVICE*, HDC, H
                 explicit TDepth(int& d) : depth(d) { ++depth; }
                 ~TDepth() { --depth; }
             } depth(drawDepth_);
-            const int saved = SaveDC(dc);
-            if (scene_ && scene_->picture)
+            if (scene_ && scene_->picture) {
+                const int saved = SaveDC(dc);
                 DrawPage(dc, area);
-            else
+                RestoreDC(dc, saved);
+            } else if (frameOnly_) {
+                DrawPlaceholder(dc, area); // filling leaves the DC's state alone
+            } else {
+                const int saved = SaveDC(dc);
                 DrawPlaceholder(dc, area);
-            RestoreDC(dc, saved);
+                RestoreDC(dc, saved);
+            }
             if (invalidateFromDraw_ != 0 && windowless_) {
                 if (drawDepth_ >= kStandinDrawDepthLimit) {
                     Note(L"Draw nested " + std::to_wstring(drawDepth_) +
@@ -168,7 +173,7 @@ void TStandinControl::DrawPlaceholder(HDC dc, const RECT& area) const {
         FillRect(dc, &strip, static_cast<HBRUSH>(frameBrush.Get()));
     const RECT inner = {area.left + kFrameWidth, area.top + kFrameWidth, area.right - kFrameWidth,
                         area.bottom - kFrameWidth};
-    if (inner.right <= inner.left || inner.bottom <= inner.top)
+    if (frameOnly_ || inner.right <= inner.left || inner.bottom <= inner.top)
         return;
 
     // The veil: one pixel of its colour, stretched and blended over what the DC holds.
@@ -257,6 +262,13 @@ void TStandinControl::DrawPage(HDC dc, const RECT& area) const {
     AlphaBlend(dc, area.left + (width - w) / 2, area.top + (height - h) / 2, w, h, source.Get(), 0,
                0, picture.width, picture.height, blend);
     SelectObject(source.Get(), old);
+}
+
+HRESULT TStandinControl::SetFrameOnly(BOOL frameOnly) {
+    return Private([&] {
+        frameOnly_ = frameOnly != FALSE;
+        return S_OK;
+    });
 }
 
 void TStandinControl::PictureChanged() {

@@ -417,6 +417,7 @@ private:
     bool painting_ = false;
     bool repaintRequested_ = false;
     std::optional<RECT> requestedDirty_; // none: everything
+    bool repaintingForControl_ = false;  // inside the control's InvalidateRect or InvalidateRgn
 
     // Input.
     bool disableFlashPopup_ = false;

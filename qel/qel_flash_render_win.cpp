@@ -102,7 +102,13 @@ void TqelOleControl::Paint() {
             outputBitmap_->SetColorKeyed(false);
             RECT dirty{};
             const RECT client{0, 0, width, height};
+            // What reaches the window: everything, unless the control asked for a part and the
+            // window still shows the rest from the last frame (not so inside a parent's paint,
+            // which has painted its own background over the component).
+            RECT shown = client;
             if (dirtyRect_ && IntersectRect(&dirty, &*dirtyRect_, &client)) {
+                if (repaintingForControl_)
+                    shown = dirty;
                 // Composed in the top-left corner of WorkBitmap, landing at its own place.
                 const int w = dirty.right - dirty.left, h = dirty.bottom - dirty.top;
                 backgroundBitmap_->DrawOnBitmap(*workBitmap_, 0, 0, ToTRect(dirty));
@@ -121,7 +127,7 @@ void TqelOleControl::Paint() {
                 GdiFlush();
             }
             if (const HDC canvas = Canvas().Handle())
-                outputBitmap_->DrawOnDC(canvas, 0, 0);
+                outputBitmap_->DrawOnDC(canvas, shown.left, shown.top, ToTRect(shown));
         }
     }
     if (Designing() && width > 0 && height > 0) {
@@ -145,6 +151,7 @@ void TqelOleControl::RepaintFromControl(std::optional<RECT> dirty) {
         repaintRequested_ = true;
         return;
     }
+    TFlag forControl(repaintingForControl_);
     dirtyRect_ = dirty;
     PaintNow();
     if (repaintRequested_) {
