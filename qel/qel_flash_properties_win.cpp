@@ -1,22 +1,11 @@
 // The hosted control's properties by dispatch identifier, font conversions, its stored state
 // and the display name it is told of.
 
+#include "base/scoped_flag.h"
 #include "base/text_win.h"
 #include "qel/qel_flash.h"
 
 namespace {
-
-// Clears a flag on every exit from a guarded block.
-class TGuard {
-public:
-    explicit TGuard(bool& flag) : flag_(flag) { flag_ = true; }
-    ~TGuard() { flag_ = false; }
-    TGuard(const TGuard&) = delete;
-    TGuard& operator=(const TGuard&) = delete;
-
-private:
-    bool& flag_;
-};
 
 // Owns a VARIANT for the length of a call.
 struct TVariant {
@@ -182,7 +171,7 @@ void TqelOleControl::WriteTextProperty(DISPID dispid, const std::string& value) 
 void TqelOleControl::WritePictureProperty(DISPID dispid, IPictureDisp* picture) {
     if (writingPicture_)
         return;
-    TGuard guard(writingPicture_);
+    TScopedFlag guard(writingPicture_);
     const auto& ids = descriptor_->pictureProperties;
     for (size_t i = 0; i < ids.size(); ++i) {
         if (ids[i] != dispid)
@@ -202,19 +191,19 @@ void TqelOleControl::OnChangedProperty(DISPID dispid) {
         switch (dispid) {
         case DISPID_BACKCOLOR:
             if (!changingColor_) {
-                TGuard guard(changingColor_);
+                TScopedFlag guard(changingColor_);
                 SetColor(ReadIntProperty(DISPID_BACKCOLOR));
             }
             break;
         case DISPID_ENABLED:
             if (!changingEnabled_) {
-                TGuard guard(changingEnabled_);
+                TScopedFlag guard(changingEnabled_);
                 SetEnabled(ReadBoolProperty(DISPID_ENABLED));
             }
             break;
         case DISPID_FONT:
             if (!changingFont_) {
-                TGuard guard(changingFont_);
+                TScopedFlag guard(changingFont_);
                 TVariant font;
                 ReadProperty(DISPID_FONT, font.value);
                 FontFromVariant(font.value, Font());
@@ -222,7 +211,7 @@ void TqelOleControl::OnChangedProperty(DISPID dispid) {
             break;
         case DISPID_FORECOLOR:
             if (!changingFont_) {
-                TGuard guard(changingFont_);
+                TScopedFlag guard(changingFont_);
                 Font().SetColor(ReadIntProperty(DISPID_FORECOLOR));
             }
             break;

@@ -2,20 +2,10 @@
 // size, and every paint draws the control over it in off-screen bitmaps before one copy reaches
 // the parent's window.
 
+#include "base/scoped_flag.h"
 #include "qel/qel_flash.h"
 
 namespace {
-
-class TFlag {
-public:
-    explicit TFlag(bool& flag) : flag_(flag) { flag_ = true; }
-    ~TFlag() { flag_ = false; }
-    TFlag(const TFlag&) = delete;
-    TFlag& operator=(const TFlag&) = delete;
-
-private:
-    bool& flag_;
-};
 
 void MoveWindowOrigin(HDC dc, int dx, int dy) {
     POINT origin;
@@ -42,7 +32,7 @@ void TqelOleControl::SetBounds(int left, int top, int width, int height) {
     TControl::SetBounds(left, top, width, height);
     if (creationFailed_ || resizeGuard_)
         return;
-    TFlag guard(resizeGuard_);
+    TScopedFlag guard(resizeGuard_);
     // The control always sees itself at the origin of its own space, the space in which mouse
     // positions reach it.
     const RECT area{0, 0, width, height};
@@ -70,7 +60,7 @@ void TqelOleControl::UpdateBackground() {
             backgroundBitmap_->FillAll(TqelBitmap::ColorWithAlpha(Color(), 255));
         return;
     }
-    TFlag capturing(capturingBackground_);
+    TScopedFlag capturing(capturingBackground_);
     if (!ready)
         return;
     const HDC dc = backgroundBitmap_->MemoryDC();
@@ -97,7 +87,7 @@ void TqelOleControl::Paint() {
     const int width = Width(), height = Height();
     if (width > 0 && height > 0 && outputBitmap_ && !outputBitmap_->IsEmpty()) {
         if (viewIntf_) {
-            TFlag painting(painting_);
+            TScopedFlag painting(painting_);
             outputBitmap_->SetHasAlpha(false);
             outputBitmap_->SetColorKeyed(false);
             RECT dirty{};
@@ -151,7 +141,7 @@ void TqelOleControl::RepaintFromControl(std::optional<RECT> dirty) {
         repaintRequested_ = true;
         return;
     }
-    TFlag forControl(repaintingForControl_);
+    TScopedFlag forControl(repaintingForControl_);
     dirtyRect_ = dirty;
     PaintNow();
     if (repaintRequested_) {
