@@ -5,27 +5,21 @@
 
 namespace {
 
-void BlendPixelsPlainScalar(const TqelColor* source, TqelColor* destination, int32_t count) {
+// The two blend variants share the loop; only the arithmetic of a partly transparent pixel differs.
+template <TqelColor (*Blend)(TqelColor, TqelColor, uint32_t)>
+void BlendPixelsScalar(const TqelColor* source, TqelColor* destination, int32_t count) {
     for (int32_t i = 0; i < count; ++i) {
         const TqelColor s = source[i];
         const uint32_t a = s >> 24;
         if (a == 255)
             destination[i] = s;
         else if (a != 0)
-            destination[i] = BlendPlainArithmetic(s, destination[i], a);
+            destination[i] = Blend(s, destination[i], a);
     }
 }
 
-void BlendPixelsMmxScalar(const TqelColor* source, TqelColor* destination, int32_t count) {
-    for (int32_t i = 0; i < count; ++i) {
-        const TqelColor s = source[i];
-        const uint32_t a = s >> 24;
-        if (a == 255)
-            destination[i] = s;
-        else if (a != 0)
-            destination[i] = BlendMmxArithmetic(s, destination[i], a);
-    }
-}
+constexpr auto BlendPixelsPlainScalar = BlendPixelsScalar<BlendPlainArithmetic>;
+constexpr auto BlendPixelsMmxScalar = BlendPixelsScalar<BlendMmxArithmetic>;
 
 void KeyCopyPixelsScalar(const TqelColor* source, TqelColor* destination, int32_t count) {
     for (int32_t i = 0; i < count; ++i) {

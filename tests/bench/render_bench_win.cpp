@@ -11,6 +11,7 @@
 #include <functional>
 #include <vector>
 
+#include "qel/qel_bitmap_win.h"
 #include "qel/qel_flash.h"
 #include "qel/qel_units.h"
 #include "tests/support/standin_win.h"
@@ -36,32 +37,6 @@ double Rate(int frames, const std::function<void()>& frame) {
     const double seconds = std::chrono::duration<double>(TClock::now() - start).count();
     return frames / seconds;
 }
-
-// The anchor: a 32-bit DIB section in a memory DC, blitted as it is.
-class TPlainDib {
-public:
-    TPlainDib() : dc_(CreateCompatibleDC(nullptr)) {
-        BITMAPINFO info{};
-        info.bmiHeader.biSize = sizeof info.bmiHeader;
-        info.bmiHeader.biWidth = kWidth;
-        info.bmiHeader.biHeight = -kHeight;
-        info.bmiHeader.biPlanes = 1;
-        info.bmiHeader.biBitCount = 32;
-        info.bmiHeader.biCompression = BI_RGB;
-        void* bits = nullptr;
-        bitmap_.Reset(CreateDIBSection(dc_.Get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0));
-        if (bits)
-            std::fill_n(static_cast<uint32_t*>(bits), kWidth * kHeight, 0xFF336699u);
-        old_ = SelectObject(dc_.Get(), bitmap_.Get());
-    }
-    ~TPlainDib() { SelectObject(dc_.Get(), old_); }
-    HDC Dc() const { return dc_.Get(); }
-
-private:
-    TMemoryDc dc_;
-    TGdiObject bitmap_;
-    HGDIOBJ old_ = nullptr;
-};
 
 int Run(int rounds) {
     TApplication application;
@@ -90,14 +65,17 @@ int Run(int rounds) {
     standin->SetFrameOnly(TRUE);
     application.ProcessMessages();
     const HWND window = form->Handle();
-    TPlainDib dib;
+    // The anchor: a 32-bit DIB section in its memory DC, blitted as it is.
+    TqelBitmap dib;
+    dib.Resize(kWidth, kHeight);
+    dib.FillAll(0xFF336699u);
     const RECT dirty{kWidth / 2 - 32, kHeight / 2 - 32, kWidth / 2 + 32, kHeight / 2 + 32};
 
     const auto full = [&] { standin->Invalidate(nullptr); };
     const auto partial = [&] { standin->Invalidate(&dirty); };
     const auto plain = [&] {
         const HDC dc = GetDC(window);
-        BitBlt(dc, 0, 0, kWidth, kHeight, dib.Dc(), 0, 0, SRCCOPY);
+        BitBlt(dc, 0, 0, kWidth, kHeight, dib.MemoryDC(), 0, 0, SRCCOPY);
         ReleaseDC(window, dc);
     };
     full(); // the first frame after sizing, and warming up
