@@ -410,8 +410,8 @@ void TStandinControl::PageListArrived(const TRequest& request) {
         return;
     const TPageList list = ParsePageList(BytesText(request.bytes));
     scene_->pageListArrived = true;
-    for (const std::string& page : list.pages)
-        scene_->pages.push_back(ResolveRelative(request.url, Utf8ToWide(page)));
+    for (const TPageEntry& page : list.pages)
+        scene_->pages.push_back(ResolveRelative(request.url, Utf8ToWide(page.src)));
     Note(L"page list " + LogText::Quoted(request.url) + L": " +
          std::to_wstring(scene_->pages.size()) + L" pages" +
          (list.complete ? L"" : L", the rest not understood"));

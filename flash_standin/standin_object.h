@@ -21,6 +21,7 @@
 #include "flash_standin/scene.h"
 #include "flash_standin/standin_control.h"
 #include "flash_standin/standin_log.h"
+#include "pages/picture_win.h"
 #include "qel/shockwave_flash.h"
 
 // The module's count of live objects and locks (standin_server.cpp).
@@ -58,15 +59,6 @@ private:
     std::map<DWORD, ComPtr<IUnknown>> sinks_;
 };
 
-// A decoded page: a top-down 32-bit DIB section with premultiplied alpha.
-struct TPicture {
-    TGdiObject bitmap;
-    int width = 0, height = 0;
-};
-
-// Decodes PNG, JPEG or any format the imaging component knows; null with the reason in problem.
-std::unique_ptr<TPicture> DecodePicture(const std::vector<uint8_t>& bytes, HRESULT& problem);
-
 // One file request of the control and what became of it.
 struct TRequest {
     enum class TPurpose { Movie, Skin, Video, PageList, Page, File };
@@ -92,7 +84,7 @@ struct TSceneState {
     int32_t current = 0;
     bool fullscreen = false;
     std::shared_ptr<TRequest> pageRequest; // of the current page
-    std::unique_ptr<TPicture> picture;     // of the current page, once decoded
+    std::unique_ptr<TPagePicture> picture; // of the current page, once decoded
     std::wstring problem;                  // why the current page shows no picture
 };
 
@@ -340,7 +332,6 @@ private:
 
     // Pictures (standin_view.cpp).
     void DrawPlaceholder(HDC dc, const RECT& area) const;
-    void DrawPage(HDC dc, const RECT& area) const;
     std::vector<std::wstring> PlaceholderLines() const;
     // The picture changed: when the outermost call into the stand-in ends, the windowless site is
     // asked once to repaint everything.
