@@ -22,6 +22,7 @@
 #include "flash_standin/standin_control.h"
 #include "flash_standin/standin_log.h"
 #include "pages/picture_win.h"
+#include "pages/player_properties_win.h"
 #include "qel/shockwave_flash.h"
 
 // The module's count of live objects and locks (standin_server.cpp).
@@ -309,11 +310,6 @@ public:
     void RequestDone(const std::shared_ptr<TRequest>& request);
 
 private:
-    struct TPropertyValue {
-        int32_t number = 0; // VT_I4, VT_BOOL
-        std::wstring text;  // VT_BSTR
-    };
-
     HRESULT FaultFor(const std::wstring& name) const;
     void RunLater() noexcept;
 
@@ -365,7 +361,7 @@ private:
     bool initialized_ = false;
     bool dirty_ = false;
     LONG version_ = kStandinDefaultVersion;
-    std::map<DISPID, TPropertyValue> properties_;
+    TPlayerProperties properties_;
     std::map<std::wstring, std::wstring> variables_;
     int freezeCount_ = 0;
 
