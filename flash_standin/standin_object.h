@@ -18,6 +18,7 @@
 
 #include "base/com_win.h"
 #include "base/handles_win.h"
+#include "base/text_win.h"
 #include "flash_standin/scene.h"
 #include "flash_standin/standin_control.h"
 #include "flash_standin/standin_log.h"
@@ -28,9 +29,6 @@
 // The module's count of live objects and locks (standin_server.cpp).
 void StandinModuleLock();
 void StandinModuleUnlock();
-
-// UTF-8 (the scene format's texts) as UTF-16.
-std::wstring Utf8ToWide(std::string_view text);
 
 class TStandinControl;
 

@@ -107,7 +107,7 @@ TRect TBookView::TurnBox() const {
             bottom = std::max(bottom, y);
         }
     // Room for the shadows the leaf casts beyond its outline.
-    const double margin = 0.06 * scale + 2;
+    const double margin = 0.1 * scale + 2;
     const TRect box{int32_t(std::floor(left - margin)), int32_t(std::floor(top - margin)),
                     int32_t(std::ceil(right + margin)), int32_t(std::ceil(bottom + margin))};
     return Intersection(box, layout_.Area());

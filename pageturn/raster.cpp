@@ -297,6 +297,22 @@ void ShadowAround(const TPixelBuffer& target, const TRect& clip, const TRect& re
     }
 }
 
+void BlendMask(const TPixelBuffer& target, const TRect& clip, const TSourcePixels& mask, int32_t x,
+               int32_t y, uint32_t color, double opacity) {
+    const TRect r = Clipped(target, clip, {x, y, x + mask.width, y + mask.height});
+    const uint32_t scale = Alpha256(opacity);
+    for (int32_t row = r.top; row < r.bottom; ++row) {
+        uint32_t* out = Row(target, row);
+        const uint32_t* in = mask.bits + int64_t{row - y} * mask.width - x;
+        for (int32_t column = r.left; column < r.right; ++column) {
+            const uint32_t m = in[column];
+            const uint32_t cover = std::max({m & 0xFF, (m >> 8) & 0xFF, (m >> 16) & 0xFF});
+            if (cover != 0)
+                out[column] = Blend(out[column], color, ((cover + (cover >> 7)) * scale) >> 8);
+        }
+    }
+}
+
 void FillPolygon(const TPixelBuffer& target, const TRect& clip, const TPolygon& polygon,
                  uint32_t color, double alpha) {
     const uint32_t a = Alpha256(alpha);
@@ -351,6 +367,35 @@ void ShadePolygon(const TPixelBuffer& target, const TRect& clip, const TPolygon&
                      const double fall = d <= 0 ? 1 : (1 - d) * (1 - d);
                      row[x] = Blend(row[x], color, (Alpha256(alphaNear * fall) * coverage) >> 8);
                  });
+}
+
+void ShadowAroundPolygon(const TPixelBuffer& target, const TRect& clip, const TPolygon& polygon,
+                         double spread, double maxAlpha, uint32_t color, TPointF point,
+                         TPointF normal) {
+    TEdges edges;
+    if (spread <= 0 || !MakeEdges(polygon, edges))
+        return;
+    const TRect box = Clipped(
+        target, clip,
+        {int32_t(std::floor(edges.left - spread)), int32_t(std::floor(edges.top - spread)),
+         int32_t(std::ceil(edges.right + spread)), int32_t(std::ceil(edges.bottom + spread))});
+    for (int32_t y = box.top; y < box.bottom; ++y) {
+        uint32_t* row = Row(target, y);
+        const double cy = y + 0.5;
+        for (int32_t x = box.left; x < box.right; ++x) {
+            const double cx = x + 0.5;
+            if ((cx - point.x) * normal.x + (cy - point.y) * normal.y > 0)
+                continue;
+            // How far outside: the furthest any edge puts the pixel (exact beside the edges).
+            double outside = -1e18;
+            for (int32_t k = 0; k < edges.count; ++k)
+                outside = std::max(outside, -(edges.a[k] * cx + edges.b[k] * cy + edges.c[k]));
+            if (outside <= 0 || outside >= spread)
+                continue;
+            const double fall = 1 - outside / spread;
+            row[x] = Blend(row[x], color, Alpha256(maxAlpha * fall * fall));
+        }
+    }
 }
 
 void FillRoundRect(const TPixelBuffer& target, const TRect& clip, const TRectF& rect, double radius,

@@ -64,6 +64,11 @@ void BlendGradient(const TPixelBuffer& target, const TRect& clip, const TRect& r
 void ShadowAround(const TPixelBuffer& target, const TRect& clip, const TRect& rect, int32_t spread,
                   double maxAlpha, uint32_t color);
 
+// color blended where a mask lying with its top-left corner at (x, y) is light: its brightest
+// channel is how much of each pixel the color covers (times opacity).
+void BlendMask(const TPixelBuffer& target, const TRect& clip, const TSourcePixels& mask, int32_t x,
+               int32_t y, uint32_t color, double opacity);
+
 // Polygons in pixel coordinates; their edges are smoothed over one pixel.
 void FillPolygon(const TPixelBuffer& target, const TRect& clip, const TPolygon& polygon,
                  uint32_t color, double alpha = 1);
@@ -78,6 +83,11 @@ void MapPolygon(const TPixelBuffer& target, const TRect& clip, const TPolygon& p
 // alpha runs from alphaNear at d = 0 to 0 at d = width along the normal, squared.
 void ShadePolygon(const TPixelBuffer& target, const TRect& clip, const TPolygon& polygon,
                   TPointF point, TPointF normal, double width, double alphaNear, uint32_t color);
+// A soft shadow outside the polygon, fading out over spread pixels from maxAlpha at its edge;
+// none on the side of the line (point, normal) the normal points to.
+void ShadowAroundPolygon(const TPixelBuffer& target, const TRect& clip, const TPolygon& polygon,
+                         double spread, double maxAlpha, uint32_t color, TPointF point,
+                         TPointF normal);
 // A rounded rectangle blended with alpha (0-1).
 void FillRoundRect(const TPixelBuffer& target, const TRect& clip, const TRectF& rect, double radius,
                    uint32_t color, double alpha);
