@@ -259,24 +259,24 @@ HRESULT TPageTurnControl::GetDropTarget(IDropTarget** target) {
 // ---- the timer and the work queue
 
 std::optional<LRESULT> TPageTurnControl::HandleTimerWindow(UINT message, WPARAM wParam, LPARAM) {
+    const bool timer = message == WM_TIMER && wParam == kTimerId;
+    if (!timer && message != kWorkMessage)
+        return std::nullopt; // the window's own messages, also while the control goes away
     try {
+        // The host may let go of the control from inside what runs here.
         const ComPtr<IOleObject> keep(this);
-        if (message == WM_TIMER && wParam == kTimerId) {
+        if (timer) {
             Tick();
-            return 0;
-        }
-        if (message == kWorkMessage) {
+        } else {
             workPosted_ = false;
             // One piece of work per message, so that painting and input come between.
             if (RunPendingWork())
                 ScheduleWork();
-            return 0;
         }
     } catch (...) {
         // Nothing may unwind through the system's frames; the next message tries again.
-        return 0;
     }
-    return std::nullopt;
+    return 0;
 }
 
 void TPageTurnControl::Tick() {

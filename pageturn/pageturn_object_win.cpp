@@ -83,6 +83,8 @@ TPageTurnControl::TPageTurnControl()
       eventPoint_(*this, DIID_ShockwaveFlashEvents) {}
 
 TPageTurnControl::~TPageTurnControl() {
+    // Its window first: no message may reach a control that is going.
+    timerWindow_.reset();
     for (const auto& [key, font] : fonts_)
         DeleteObject(font);
 }
