@@ -49,7 +49,7 @@ void TBookView::SetArea(const TRect& area) {
     if (anchor >= 0)
         spread_ = layout_.SpreadOf(anchor);
     ClampZoom();
-    lastTurnBox_ = {};
+    lastOutline_.clear();
     InvalidateAll();
 }
 
@@ -59,7 +59,7 @@ void TBookView::SetPageCount(int32_t count) {
     run_.reset();
     press_.reset();
     zoom_.reset();
-    lastTurnBox_ = {};
+    lastOutline_.clear();
     InvalidateAll();
 }
 
@@ -90,27 +90,56 @@ std::optional<TZoomView> TBookView::Zoom() const {
     return TZoomView{zoom_->page, zoom_->scale, ZoomRect()};
 }
 
-TRect TBookView::TurnBox() const {
+std::vector<TPolygon> TBookView::TurnOutline() const {
     const std::optional<TTurnView> turn = Turn();
     if (!turn || !turn->fold.folded)
         return {};
     const TRect slot = LeafSlot();
     const double scale = RectHeight(slot);
-    double left = 1e18, top = 1e18, right = -1e18, bottom = -1e18;
-    for (const TPolygon* polygon : {&turn->fold.lifted, &turn->fold.leaf})
-        for (int32_t i = 0; i < polygon->count; ++i) {
-            const double x = slot.left + polygon->points[i].x * scale;
-            const double y = slot.top + polygon->points[i].y * scale;
-            left = std::min(left, x);
-            top = std::min(top, y);
-            right = std::max(right, x);
-            bottom = std::max(bottom, y);
+    std::vector<TPolygon> outline;
+    for (const TPolygon* polygon : {&turn->fold.lifted, &turn->fold.leaf}) {
+        TPolygon pixels;
+        for (int32_t i = 0; i < polygon->count; ++i)
+            pixels.Add({slot.left + polygon->points[i].x * scale,
+                        slot.top + polygon->points[i].y * scale});
+        outline.push_back(pixels);
+    }
+    return outline;
+}
+
+void TBookView::InvalidateTurn() {
+    std::vector<TPolygon> both = TurnOutline();
+    both.insert(both.end(), lastOutline_.begin(), lastOutline_.end());
+    lastOutline_ = TurnOutline();
+    // The shadows reach this far beyond the outlines (a tenth of the page's width at most).
+    const double margin = 0.1 * RectWidth(LeafSlot()) + 2;
+    double top = 1e18, bottom = -1e18;
+    for (const TPolygon& polygon : both)
+        for (int32_t i = 0; i < polygon.count; ++i) {
+            top = std::min(top, polygon.points[i].y - margin);
+            bottom = std::max(bottom, polygon.points[i].y + margin);
         }
-    // Room for the shadows the leaf casts beyond its outline.
-    const double margin = 0.1 * scale + 2;
-    const TRect box{int32_t(std::floor(left - margin)), int32_t(std::floor(top - margin)),
-                    int32_t(std::ceil(right + margin)), int32_t(std::ceil(bottom + margin))};
-    return Intersection(box, layout_.Area());
+    if (top >= bottom)
+        return;
+    // Bands across what changed, each as wide as the outlines reach within it.
+    constexpr int32_t kBands = 8;
+    const double height = (bottom - top) / kBands;
+    for (int32_t band = 0; band < kBands; ++band) {
+        const double y0 = top + band * height, y1 = y0 + height;
+        double left = 1e18, right = -1e18;
+        for (const TPolygon& polygon : both) {
+            const TPolygon slab = ClipPolygon(ClipPolygon(polygon, {0, y0 - margin}, {0, 1}),
+                                              {0, y1 + margin}, {0, -1});
+            for (int32_t i = 0; i < slab.count; ++i) {
+                left = std::min(left, slab.points[i].x - margin);
+                right = std::max(right, slab.points[i].x + margin);
+            }
+        }
+        if (left < right)
+            turnBands_.push_back(Intersection({int32_t(std::floor(left)), int32_t(std::floor(y0)),
+                                               int32_t(std::ceil(right)), int32_t(std::ceil(y1))},
+                                              layout_.Area()));
+    }
 }
 
 double TBookView::BarOpacityAt(double now) const {
@@ -200,9 +229,15 @@ void TBookView::Invalidate(const TRect& r) {
     dirty_ = Union(dirty_, Intersection(r, layout_.Area()));
 }
 
-TRect TBookView::TakeDirty() {
-    const TRect dirty = dirty_;
+std::vector<TRect> TBookView::TakeDirty() {
+    std::vector<TRect> dirty;
+    if (!RectIsEmpty(dirty_))
+        dirty.push_back(dirty_);
+    for (const TRect& band : turnBands_)
+        if (!RectIsEmpty(band) && Intersection(band, dirty_) != band)
+            dirty.push_back(band);
     dirty_ = {};
+    turnBands_.clear();
     return dirty;
 }
 
@@ -281,8 +316,8 @@ void TBookView::StartTurn(int32_t to, double now, bool byClick) {
     run.position = CornerOnPath(run.pathFrom, run.corner,
                                 RectHeight(slot) ? double(RectWidth(slot)) / RectHeight(slot) : 1);
     run_ = run;
-    lastTurnBox_ = TurnBox();
-    Invalidate(lastTurnBox_);
+    lastOutline_.clear();
+    InvalidateTurn();
     if (byClick) {
         lastClickTurn_ = now;
         lastClickFrom_ = spread_;
@@ -292,7 +327,7 @@ void TBookView::StartTurn(int32_t to, double now, bool byClick) {
 void TBookView::FinishTurn() {
     spread_ = run_->to;
     run_.reset();
-    lastTurnBox_ = {};
+    lastOutline_.clear();
     InvalidateAll();
 }
 
@@ -314,9 +349,7 @@ void TBookView::UpdateRun(double now) {
                                     run.start.y + (run.end.y - run.start.y) * e},
                                    run.corner, aspect);
     }
-    const TRect box = TurnBox();
-    Invalidate(Union(lastTurnBox_, box));
-    lastTurnBox_ = box;
+    InvalidateTurn();
 }
 
 // ---- zoom
@@ -518,9 +551,7 @@ void TBookView::MouseMove(int32_t x, int32_t y, bool held, double now) {
         const TRect slot = LeafSlot();
         const double aspect = double(RectWidth(slot)) / std::max(RectHeight(slot), 1);
         run_->position = ClampCorner(ToPage(x, y), run_->corner, aspect);
-        const TRect box = TurnBox();
-        Invalidate(Union(lastTurnBox_, box));
-        lastTurnBox_ = box;
+        InvalidateTurn();
     }
 }
 
@@ -589,7 +620,7 @@ void TBookView::DoubleClick(int32_t x, int32_t y, double now) {
         run_.reset();
         spread_ = lastClickFrom_;
         lastClickTurn_ = -1e9;
-        lastTurnBox_ = {};
+        lastOutline_.clear();
         InvalidateAll();
     }
     ZoomInto(PageAt(x, y), kDoubleClickZoom, {double(x), double(y)});

@@ -85,8 +85,9 @@ public:
     // "3–4 / 120" (UTF-8), or "" for a book without pages.
     std::string BarLabel() const;
 
-    // The area changed since it was last taken (empty: nothing).
-    TRect TakeDirty();
+    // The areas changed since they were last taken (none: nothing). A turn's frames change
+    // bands that follow the leaf rather than the rectangle around it.
+    std::vector<TRect> TakeDirty();
     void Invalidate(const TRect& r);
     // The script commands "fullscreen" asked for since last taken: true or false each.
     std::vector<bool> TakeFullScreenRequests();
@@ -137,7 +138,10 @@ private:
     void StartTurn(int32_t to, double now, bool byClick);
     void FinishTurn();
     void UpdateRun(double now);
-    TRect TurnBox() const;
+    // The leaf's outline and the place it left, in pixels (none while it lies flat).
+    std::vector<TPolygon> TurnOutline() const;
+    // Repaints a turn's new frame: where the leaf was and where it is now.
+    void InvalidateTurn();
     double BarOpacityAt(double now) const;
     void Press(TBarButton button, double now);
     void Turnable(int32_t x, int32_t y, TPress& press) const;
@@ -153,7 +157,8 @@ private:
     TBookLayout layout_;
     int32_t spread_ = 0;
     std::optional<TRun> run_;
-    TRect lastTurnBox_{};
+    std::vector<TPolygon> lastOutline_; // of the frame last repainted
+    std::vector<TRect> turnBands_;
     std::optional<TPress> press_;
     struct TZoom {
         int32_t page = 0;

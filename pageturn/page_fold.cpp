@@ -22,23 +22,6 @@ TPointF WithinCircle(TPointF p, TPointF centre, double radius) {
     return {centre.x + d.x * radius / length, centre.y + d.y * radius / length};
 }
 
-// The part of a convex polygon where (p - point) . normal >= 0.
-TPolygon ClipByHalfPlane(const TPolygon& polygon, TPointF point, TPointF normal) {
-    TPolygon out;
-    for (int32_t i = 0; i < polygon.count; ++i) {
-        const TPointF a = polygon.points[i], b = polygon.points[(i + 1) % polygon.count];
-        const double da = (a.x - point.x) * normal.x + (a.y - point.y) * normal.y;
-        const double db = (b.x - point.x) * normal.x + (b.y - point.y) * normal.y;
-        if (da >= 0)
-            out.Add(a);
-        if ((da >= 0) != (db >= 0)) {
-            const double t = da / (da - db);
-            out.Add({a.x + (b.x - a.x) * t, a.y + (b.y - a.y) * t});
-        }
-    }
-    return out;
-}
-
 } // namespace
 
 TPointF RestCorner(TCorner corner, double aspect) {
@@ -86,7 +69,7 @@ TFoldGeometry Fold(TPointF corner, TCorner kind, double aspect) {
     page.Add({aspect, 0});
     page.Add({aspect, 1});
     page.Add({0, 1});
-    fold.lifted = ClipByHalfPlane(page, middle, n);
+    fold.lifted = ClipPolygon(page, middle, n);
     if (fold.lifted.count < 3)
         return fold;
     fold.folded = true;
@@ -108,4 +91,21 @@ TFoldGeometry Fold(TPointF corner, TCorner kind, double aspect) {
 double EaseInOut(double t) {
     t = std::clamp(t, 0.0, 1.0);
     return t < 0.5 ? 4 * t * t * t : 1 - std::pow(-2 * t + 2, 3) / 2;
+}
+
+// The part of a convex polygon where (p - point) . normal >= 0.
+TPolygon ClipPolygon(const TPolygon& polygon, TPointF point, TPointF normal) {
+    TPolygon out;
+    for (int32_t i = 0; i < polygon.count; ++i) {
+        const TPointF a = polygon.points[i], b = polygon.points[(i + 1) % polygon.count];
+        const double da = (a.x - point.x) * normal.x + (a.y - point.y) * normal.y;
+        const double db = (b.x - point.x) * normal.x + (b.y - point.y) * normal.y;
+        if (da >= 0)
+            out.Add(a);
+        if ((da >= 0) != (db >= 0)) {
+            const double t = da / (da - db);
+            out.Add({a.x + (b.x - a.x) * t, a.y + (b.y - a.y) * t});
+        }
+    }
+    return out;
 }

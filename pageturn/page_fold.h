@@ -57,5 +57,8 @@ TPointF CornerOnPath(double progress, TCorner corner, double aspect);
 
 TFoldGeometry Fold(TPointF corner, TCorner kind, double aspect);
 
+// The part of a convex polygon where (p - point) . normal >= 0.
+TPolygon ClipPolygon(const TPolygon& polygon, TPointF point, TPointF normal);
+
 // Eases in and out over 0 .. 1.
 double EaseInOut(double t);

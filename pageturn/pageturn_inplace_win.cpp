@@ -284,6 +284,11 @@ void TPageTurnControl::Tick() {
     Settle();
 }
 
+void TPageTurnControl::RedrawAll() {
+    view_.Invalidate(view_.Layout().Area());
+    Settle();
+}
+
 void TPageTurnControl::ScheduleWork() {
     if (!workPosted_ && timerWindow_)
         workPosted_ = PostMessageA(timerWindow_->Handle(), kWorkMessage, 0, 0) != FALSE;
@@ -292,7 +297,8 @@ void TPageTurnControl::ScheduleWork() {
 void TPageTurnControl::Settle() {
     for (bool on : view_.TakeFullScreenRequests())
         FireFullScreen(on);
-    Repaint(view_.TakeDirty());
+    for (const TRect& r : view_.TakeDirty())
+        Repaint(r);
     if (timerWindow_ && inPlaceActive_) {
         const double now = Now();
         const double wake = view_.NextWake(now);

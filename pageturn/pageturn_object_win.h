@@ -93,6 +93,8 @@ public:
     void SetClock(std::function<double()> clock) { clock_ = std::move(clock); }
     // What the timer does: animations advanced, repaints asked for.
     void Tick();
+    // Draws everything anew and asks the host to show it (as after a change of every page).
+    void RedrawAll();
     // Runs the work the message loop would run next (a delivery to act on, a page to load);
     // false when there is none.
     bool RunPendingWork();
@@ -304,6 +306,8 @@ private:
     // Drawing (pageturn_view_win.cpp).
     void Compose(const TRect& clip);
     void ComposeBook(const TPixelBuffer& target, const TRect& clip);
+    // A spread at rest: background, the book's shadow, its pages.
+    void ComposeSpread(const TPixelBuffer& target, const TRect& clip, int32_t spread);
     void ComposeTurn(const TPixelBuffer& target, const TRect& clip, const TTurnView& turn);
     void ComposeZoom(const TPixelBuffer& target, const TRect& clip, const TZoomView& zoom);
     void ComposeBar(const TPixelBuffer& target, const TRect& clip);
@@ -360,7 +364,10 @@ private:
 
     // The picture: composed here and copied to the host's device context in Draw.
     TqelBitmap frame_;
-    TRect stale_{};      // the part of frame_ that no longer shows the book as it is
+    TRect stale_{}; // the part of frame_ that no longer shows the book as it is
+    // While a leaf turns: the spread beneath it, composed once.
+    std::unique_ptr<TImage> turnBase_;
+    int32_t turnBaseSpread_ = -1;
     TqelBitmap scratch_; // where text is drawn before it is blended into the picture
     std::map<int32_t, HFONT> fonts_;
     int fetching_ = 0; // inside Fetch: deliveries are acted on by its caller

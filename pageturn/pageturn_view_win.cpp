@@ -86,7 +86,8 @@ HRESULT TPageTurnControl::Draw(DWORD aspect, LONG, void*, DVTARGETDEVICE*, HDC, 
         } else {
             place = {bounds->left, bounds->top, bounds->right, bounds->bottom};
             view_.SetArea({0, 0, place.right - place.left, place.bottom - place.top});
-            MarkStale(view_.TakeDirty());
+            for (const TRect& r : view_.TakeDirty())
+                MarkStale(r);
         }
         const int32_t width = place.right - place.left, height = place.bottom - place.top;
         if (width <= 0 || height <= 0)
@@ -171,6 +172,7 @@ void TPageTurnControl::Repaint(const TRect& r) {
 }
 
 void TPageTurnControl::RepaintPage(int32_t page) {
+    turnBase_.reset(); // it may show the page
     // Only where the page shows now; a neighbour's picture changes nothing on screen.
     const TBookLayout& layout = view_.Layout();
     if (view_.Zoom()) {
@@ -207,6 +209,7 @@ TSourcePixels TPageTurnControl::FaceOf(int32_t page, const TRect& slot) {
                    {0, 0, double(width), double(height)});
         state.face = std::move(scaled);
         state.sharp = false;
+        turnBase_.reset();
         ScheduleWork();
     }
     return SourceOf(state.face ? *state.face : *PaperFace(width, height));
@@ -236,11 +239,37 @@ void TPageTurnControl::Compose(const TRect& clip) {
 }
 
 void TPageTurnControl::ComposeBook(const TPixelBuffer& target, const TRect& clip) {
-    FillRect(target, clip, view_.Layout().Area(), kBackground);
-    const TBookLayout& layout = view_.Layout();
     const std::optional<TTurnView> turn = view_.Turn();
-    // At rest the spread shown; while a turn runs, the one the leaf lies on before it turns.
-    TSpread spread = layout.Spread(turn ? turn->lower : view_.Spread());
+    if (!turn) {
+        turnBase_.reset();
+        ComposeSpread(target, clip, view_.Spread());
+        return;
+    }
+    // The spread under a turning leaf stays the same frame after frame: it is composed once.
+    const TRect area = view_.Layout().Area();
+    if (!turnBase_ || turnBaseSpread_ != turn->lower || turnBase_->width != RectWidth(area) ||
+        turnBase_->height != RectHeight(area)) {
+        turnBase_ = std::make_unique<TImage>();
+        turnBase_->Resize(RectWidth(area), RectHeight(area));
+        turnBaseSpread_ = turn->lower;
+        ComposeSpread(turnBase_->View(), area, turn->lower);
+    }
+    // Where the leaf and the page it uncovers are drawn whole, the spread beneath is not.
+    std::vector<TPolygon> holes;
+    if (turn->fold.folded) {
+        const TRect slot = view_.LeafSlot();
+        holes = {ToPixels(turn->fold.lifted, slot)};
+        if (view_.Layout().TwoPages())
+            holes.push_back(ToPixels(turn->fold.leaf, slot));
+    }
+    CopyImageAround(target, clip, SourceOf(*turnBase_), 0, 0, holes);
+    if (turn->fold.folded)
+        ComposeTurn(target, clip, *turn);
+}
+
+void TPageTurnControl::ComposeSpread(const TPixelBuffer& target, const TRect& clip, int32_t index) {
+    const TBookLayout& layout = view_.Layout();
+    TSpread spread = layout.Spread(index);
     if (pages_.empty())
         spread = {-1, 0}; // the cover's place, plain, until the list arrives
     const TRect left = layout.Slot(TPageSide::Left), right = layout.Slot(TPageSide::Right);
@@ -249,19 +278,24 @@ void TPageTurnControl::ComposeBook(const TPixelBuffer& target, const TRect& clip
         book = Union(book, left);
     if (spread.right >= 0)
         book = Union(book, right);
+    // The background where no page will cover it.
+    const TRect area = layout.Area();
+    if (RectIsEmpty(book)) {
+        FillRect(target, clip, area, kBackground);
+    } else {
+        FillRect(target, clip, {area.left, area.top, area.right, book.top}, kBackground);
+        FillRect(target, clip, {area.left, book.bottom, area.right, area.bottom}, kBackground);
+        FillRect(target, clip, {area.left, book.top, book.left, book.bottom}, kBackground);
+        FillRect(target, clip, {book.right, book.top, area.right, book.bottom}, kBackground);
+    }
     ShadowAround(target, clip, book, std::max(layout.Margin(), 6), 0.5, kBlack);
-    if (spread.left >= 0 && layout.TwoPages()) {
-        const TSourcePixels face = FaceOf(spread.left, left);
-        CopyImage(target, clip, face, left.left, left.top);
-    }
-    if (spread.right >= 0) {
-        const TSourcePixels face = pages_.empty()
-                                       ? SourceOf(*PaperFace(RectWidth(right), RectHeight(right)))
-                                       : FaceOf(spread.right, right);
-        CopyImage(target, clip, face, right.left, right.top);
-    }
-    if (turn && turn->fold.folded)
-        ComposeTurn(target, clip, *turn);
+    if (spread.left >= 0 && layout.TwoPages())
+        CopyImage(target, clip, FaceOf(spread.left, left), left.left, left.top);
+    if (spread.right >= 0)
+        CopyImage(target, clip,
+                  pages_.empty() ? SourceOf(*PaperFace(RectWidth(right), RectHeight(right)))
+                                 : FaceOf(spread.right, right),
+                  right.left, right.top);
 }
 
 void TPageTurnControl::ComposeTurn(const TPixelBuffer& target, const TRect& clip,
@@ -285,10 +319,10 @@ void TPageTurnControl::ComposeTurn(const TPixelBuffer& target, const TRect& clip
 
     // Where the leaf has lifted off, the page beneath shows, darkened along the fold.
     if (upper.right >= 0)
-        CopyPolygon(target, clip, lifted, FaceOf(upper.right, slot), slot.left, slot.top);
+        CopyPolygon(target, clip, lifted, FaceOf(upper.right, slot), slot.left, slot.top,
+                    {foldPoint, normal, shadow, 0.55});
     else
         FillPolygon(target, clip, lifted, kBackground);
-    ShadePolygon(target, clip, lifted, foldPoint, normal, shadow, 0.55, kBlack);
 
     // The leaf's back: the next spread's left page, or blank paper when one page is shown at a
     // time (then the leaf is seen only over its own page).
@@ -303,15 +337,14 @@ void TPageTurnControl::ComposeTurn(const TPixelBuffer& target, const TRect& clip
     if (!back.bits || RectIsEmpty(leafClip))
         return;
     // The leaf casts a shadow on what it lies over, strongest where it is lifted most.
-    ShadowAroundPolygon(target, leafClip, leaf, shadow * 0.5, 0.35 * rise + 0.1, kBlack, foldPoint,
+    ShadowAroundPolygon(target, leafClip, leaf, shadow * 0.35, 0.4 * rise + 0.1, kBlack, foldPoint,
                         normal);
     // Pixel of the leaf -> page units -> the back page's units -> its face's pixels.
     const TAffine& b = fold.back;
     const TAffine map{b.ux, b.uy, scale * b.u0 - b.ux * slot.left - b.uy * slot.top,
                       b.vx, b.vy, scale * b.v0 - b.vx * slot.left - b.vy * slot.top};
-    MapPolygon(target, leafClip, leaf, back, map);
     // The leaf curves near the fold: darker there, as paper bent away from the light.
-    ShadePolygon(target, leafClip, leaf, foldPoint, away, shadow * 1.4, 0.3, kBlack);
+    MapPolygon(target, leafClip, leaf, back, map, {foldPoint, away, shadow * 1.4, 0.3});
 }
 
 void TPageTurnControl::ComposeZoom(const TPixelBuffer& target, const TRect& clip,

@@ -4,6 +4,10 @@
 #include <cmath>
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace {
 
 TRect Clipped(const TPixelBuffer& target, const TRect& clip, const TRect& rect) {
@@ -112,10 +116,44 @@ bool MakeEdges(const TPolygon& polygon, TEdges& edges) {
     return edges.count >= 3;
 }
 
-// Calls pixel(row, x, y, coverage) for every pixel of the polygon inside clip, coverage 0-256.
-template <typename Pixel>
-void ForEachPixel(const TPixelBuffer& target, const TRect& clip, const TPolygon& polygon,
-                  Pixel&& pixel) {
+// The part of a row of pixel centres (at height cy) where every edge function is at least
+// offset: [from, to), within [left, right).
+void RowSpan(const TEdges& edges, double cy, double offset, int32_t left, int32_t right,
+             int32_t& from, int32_t& to) {
+    double lo = left, hi = right;
+    for (int32_t k = 0; k < edges.count; ++k) {
+        const double a = edges.a[k], rest = edges.b[k] * cy + edges.c[k] - offset;
+        // a (x + 0.5) + rest >= 0
+        if (std::abs(a) < 1e-12) {
+            if (rest < 0)
+                hi = lo;
+        } else if (a > 0) {
+            lo = std::max(lo, -rest / a - 0.5);
+        } else {
+            hi = std::min(hi, -rest / a - 0.5);
+        }
+    }
+    from = std::max(left, int32_t(std::ceil(lo)));
+    to = std::min(right, int32_t(std::floor(hi)) + 1);
+    if (to < from)
+        to = from;
+}
+
+// How much of the pixel (x, y) the polygon covers, 0-256, from the nearest edge's distance.
+inline uint32_t Coverage(const TEdges& edges, int32_t x, int32_t y) {
+    double inside = 1e18;
+    for (int32_t k = 0; k < edges.count; ++k)
+        inside = std::min(inside, edges.a[k] * (x + 0.5) + edges.b[k] * (y + 0.5) + edges.c[k]);
+    if (inside <= -0.5)
+        return 0;
+    return inside >= 0.5 ? 256 : uint32_t((inside + 0.5) * 256 + 0.5);
+}
+
+// For every row of the polygon inside clip: inner(row, y, from, to) for the run of pixels it
+// covers whole, and edge(row, x, y, coverage) for each pixel it covers in part.
+template <typename Inner, typename Edge>
+void ForEachSpan(const TPixelBuffer& target, const TRect& clip, const TPolygon& polygon,
+                 Inner&& inner, Edge&& edge) {
     TEdges edges;
     if (!MakeEdges(polygon, edges))
         return;
@@ -123,45 +161,120 @@ void ForEachPixel(const TPixelBuffer& target, const TRect& clip, const TPolygon&
         Clipped(target, clip,
                 {int32_t(std::floor(edges.left)) - 1, int32_t(std::floor(edges.top)) - 1,
                  int32_t(std::ceil(edges.right)) + 1, int32_t(std::ceil(edges.bottom)) + 1});
-    if (RectIsEmpty(box))
-        return;
     for (int32_t y = box.top; y < box.bottom; ++y) {
         const double cy = y + 0.5;
-        // The span of the row where the pixel centres lie within half a pixel of the polygon.
-        double from = box.left, to = box.right;
-        for (int32_t k = 0; k < edges.count; ++k) {
-            const double a = edges.a[k], rest = edges.b[k] * cy + edges.c[k] + 0.5;
-            // a (x + 0.5) + rest >= 0
-            if (std::abs(a) < 1e-12) {
-                if (rest < 0)
-                    from = to;
-            } else if (a > 0) {
-                from = std::max(from, -rest / a - 0.5);
-            } else {
-                to = std::min(to, -rest / a - 0.5 + 1);
-            }
-        }
-        const int32_t x0 = std::max(box.left, int32_t(std::floor(from)));
-        const int32_t x1 = std::min(box.right, int32_t(std::ceil(to)));
-        if (x0 >= x1)
+        int32_t outerFrom, outerTo, innerFrom, innerTo;
+        RowSpan(edges, cy, -0.5, box.left, box.right, outerFrom, outerTo);
+        if (outerFrom >= outerTo)
             continue;
-        double d[6];
-        for (int32_t k = 0; k < edges.count; ++k)
-            d[k] = edges.a[k] * (x0 + 0.5) + edges.b[k] * cy + edges.c[k];
+        RowSpan(edges, cy, 0.5, outerFrom, outerTo, innerFrom, innerTo);
+        if (innerFrom >= innerTo)
+            innerFrom = innerTo = outerTo;
         uint32_t* row = Row(target, y);
-        for (int32_t x = x0; x < x1; ++x) {
-            double inside = d[0];
-            for (int32_t k = 1; k < edges.count; ++k)
-                inside = std::min(inside, d[k]);
-            for (int32_t k = 0; k < edges.count; ++k)
-                d[k] += edges.a[k];
-            if (inside <= -0.5)
-                continue;
-            const uint32_t coverage = inside >= 0.5 ? 256 : uint32_t((inside + 0.5) * 256 + 0.5);
-            if (coverage > 0)
-                pixel(row, x, y, coverage);
-        }
+        for (int32_t x = outerFrom; x < innerFrom; ++x)
+            if (const uint32_t coverage = Coverage(edges, x, y))
+                edge(row, x, y, coverage);
+        if (innerFrom < innerTo)
+            inner(row, y, innerFrom, innerTo);
+        for (int32_t x = innerTo; x < outerTo; ++x)
+            if (const uint32_t coverage = Coverage(edges, x, y))
+                edge(row, x, y, coverage);
     }
+}
+
+// The same for every pixel alike.
+template <typename Pixel>
+void ForEachPixel(const TPixelBuffer& target, const TRect& clip, const TPolygon& polygon,
+                  Pixel&& pixel) {
+    ForEachSpan(
+        target, clip, polygon,
+        [&](uint32_t* row, int32_t y, int32_t from, int32_t to) {
+            for (int32_t x = from; x < to; ++x)
+                pixel(row, x, y, 256u);
+        },
+        pixel);
+}
+
+// Lerp of two pixels' colours by f/256.
+inline uint32_t Mix(uint32_t a, uint32_t b, uint32_t f) {
+    const uint32_t g = 256 - f;
+    const uint32_t rb = (((a & 0xFF00FF) * g + (b & 0xFF00FF) * f) >> 8) & 0xFF00FF;
+    const uint32_t ag = ((((a >> 8) & 0xFF00FF) * g + ((b >> 8) & 0xFF00FF) * f)) & 0xFF00FF00;
+    return rb | ag;
+}
+
+// The picture's colour at fixed-point (16.16) coordinates of pixel centres, bilinear, clamped to
+// its edges: down first, then across, truncating after each step.
+inline uint32_t Sample(const TSourcePixels& image, int64_t u, int64_t v) {
+    const int64_t maxU = int64_t(image.width - 1) << 16, maxV = int64_t(image.height - 1) << 16;
+    u = std::clamp<int64_t>(u, 0, maxU);
+    v = std::clamp<int64_t>(v, 0, maxV);
+    const int32_t iu = int32_t(u >> 16), iv = int32_t(v >> 16);
+    const uint32_t fu = uint32_t(u >> 8) & 0xFF, fv = uint32_t(v >> 8) & 0xFF;
+    const int32_t nu = std::min(iu + 1, image.width - 1), nv = std::min(iv + 1, image.height - 1);
+    const uint32_t* r0 = image.bits + int64_t{iv} * image.width;
+    const uint32_t* r1 = image.bits + int64_t{nv} * image.width;
+    return Mix(Mix(r0[iu], r1[iu], fv), Mix(r0[nu], r1[nu], fv), fu);
+}
+
+// A shade's alpha along a row: looked up by distance, stepping by the normal's x per pixel.
+class TShader {
+public:
+    explicit TShader(const TShade& shade) : shade_(shade) {
+        on_ = shade.width > 0 && shade.alphaNear > 0;
+        for (int i = 0; on_ && i <= 256; ++i) {
+            const double fall = (1 - i / 256.0) * (1 - i / 256.0);
+            table_[i] = 256 - Alpha256(shade.alphaNear * fall); // what of the colour stays
+        }
+        scale_ = on_ ? 256 / shade.width : 0;
+    }
+    bool On() const { return on_; }
+    // The distance of the pixel centre (x, y) in table steps.
+    double Start(int32_t x, int32_t y) const {
+        return ((x + 0.5 - shade_.point.x) * shade_.normal.x +
+                (y + 0.5 - shade_.point.y) * shade_.normal.y) *
+               scale_;
+    }
+    double Step() const { return shade_.normal.x * scale_; }
+    uint32_t Apply(uint32_t pixel, double d) const {
+        if (d >= 256)
+            return pixel;
+        const uint32_t keep = table_[d <= 0 ? 0 : int32_t(d)];
+        return (pixel & 0xFF000000u) | ((((pixel & 0xFF00FF) * keep) >> 8) & 0xFF00FF) |
+               ((((pixel & 0xFF00) * keep) >> 8) & 0xFF00);
+    }
+
+private:
+    const TShade& shade_;
+    bool on_ = false;
+    double scale_ = 0;
+    uint32_t table_[257];
+};
+
+// The same where the four pixels are known to lie inside the picture; the same results.
+inline uint32_t SampleInside(const uint32_t* bits, int32_t width, int64_t u, int64_t v) {
+    const int32_t iu = int32_t(u >> 16), iv = int32_t(v >> 16);
+    const uint32_t fu = uint32_t(u >> 8) & 0xFF, fv = uint32_t(v >> 8) & 0xFF;
+    const uint32_t* p = bits + int64_t{iv} * width + iu;
+#if defined(__SSE2__)
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i top =
+        _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p)), zero);
+    const __m128i bottom =
+        _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p + width)), zero);
+    // Each product stays below 65536: the two weights add up to 256.
+    const __m128i down =
+        _mm_srli_epi16(_mm_add_epi16(_mm_mullo_epi16(top, _mm_set1_epi16(int16_t(256 - fv))),
+                                     _mm_mullo_epi16(bottom, _mm_set1_epi16(int16_t(fv)))),
+                       8);
+    const __m128i across = _mm_srli_epi16(
+        _mm_add_epi16(_mm_mullo_epi16(down, _mm_set1_epi16(int16_t(256 - fu))),
+                      _mm_mullo_epi16(_mm_srli_si128(down, 8), _mm_set1_epi16(int16_t(fu)))),
+        8);
+    return uint32_t(_mm_cvtsi128_si32(_mm_packus_epi16(across, zero)));
+#else
+    return Mix(Mix(p[0], p[width], fv), Mix(p[1], p[width + 1], fv), fu);
+#endif
 }
 
 } // namespace
@@ -241,14 +354,43 @@ void CopyImage(const TPixelBuffer& target, const TRect& clip, const TSourcePixel
                     size_t(RectWidth(r)) * 4);
 }
 
-void BlendRect(const TPixelBuffer& target, const TRect& clip, const TRect& rect, uint32_t color,
-               uint32_t alpha) {
-    const TRect r = Clipped(target, clip, rect);
-    const uint32_t a = alpha >= 255 ? 256 : alpha;
-    for (int32_t y = r.top; y < r.bottom; ++y) {
-        uint32_t* row = Row(target, y);
-        for (int32_t x = r.left; x < r.right; ++x)
-            row[x] = Blend(row[x], color, a);
+void CopyImageAround(const TPixelBuffer& target, const TRect& clip, const TSourcePixels& image,
+                     int32_t x, int32_t y, const std::vector<TPolygon>& holes) {
+    const TRect r = Clipped(target, clip, {x, y, x + image.width, y + image.height});
+    std::vector<TEdges> edges;
+    for (const TPolygon& hole : holes) {
+        TEdges e;
+        if (MakeEdges(hole, e))
+            edges.push_back(e);
+    }
+    const auto copy = [&](int32_t row, int32_t from, int32_t to) {
+        if (from < to)
+            std::memcpy(Row(target, row) + from,
+                        image.bits + int64_t{row - y} * image.width + (from - x),
+                        size_t(to - from) * 4);
+    };
+    for (int32_t row = r.top; row < r.bottom; ++row) {
+        // At most two holes: the row falls into at most three runs around them.
+        std::pair<int32_t, int32_t> spans[2];
+        int32_t count = 0;
+        for (const TEdges& e : edges) {
+            int32_t from, to;
+            RowSpan(e, row + 0.5, 0.5, r.left, r.right, from, to);
+            if (from < to && count < 2)
+                spans[count++] = {from, to};
+        }
+        if (count == 2 && spans[1].first < spans[0].first)
+            std::swap(spans[0], spans[1]);
+        if (count == 2 && spans[1].first < spans[0].second) { // overlapping: one hole
+            spans[0].second = std::max(spans[0].second, spans[1].second);
+            count = 1;
+        }
+        int32_t at = r.left;
+        for (int32_t i = 0; i < count; ++i) {
+            copy(row, at, spans[i].first);
+            at = spans[i].second;
+        }
+        copy(row, at, r.right);
     }
 }
 
@@ -276,23 +418,34 @@ void ShadowAround(const TPixelBuffer& target, const TRect& clip, const TRect& re
     const TRect outer =
         Clipped(target, clip,
                 {rect.left - spread, rect.top - spread, rect.right + spread, rect.bottom + spread});
+    if (RectIsEmpty(outer))
+        return;
+    const auto alphaAt = [&](double distance) {
+        const double d = distance / spread;
+        return d >= 1 ? 0u : Alpha256(maxAlpha * (1 - d) * (1 - d));
+    };
+    // Beside the sides the distance is a whole number of pixels and a half: one per step out.
+    std::vector<uint32_t> side(static_cast<size_t>(spread));
+    for (int32_t i = 0; i < spread; ++i)
+        side[size_t(i)] = alphaAt(i + 0.5);
     for (int32_t y = outer.top; y < outer.bottom; ++y) {
         uint32_t* row = Row(target, y);
-        const double dy = y < rect.top       ? rect.top - y - 0.5
-                          : y >= rect.bottom ? y - rect.bottom + 0.5
-                                             : 0;
+        const int32_t dy = y < rect.top       ? rect.top - 1 - y
+                           : y >= rect.bottom ? y - rect.bottom
+                                              : -1;
         for (int32_t x = outer.left; x < outer.right; ++x) {
-            if (dy == 0 && x >= rect.left && x < rect.right) {
+            const int32_t dx = x < rect.left     ? rect.left - 1 - x
+                               : x >= rect.right ? x - rect.right
+                                                 : -1;
+            if (dx < 0 && dy < 0) {
                 x = rect.right - 1; // the rectangle itself casts no shadow on itself
                 continue;
             }
-            const double dx = x < rect.left     ? rect.left - x - 0.5
-                              : x >= rect.right ? x - rect.right + 0.5
-                                                : 0;
-            const double d = std::sqrt(dx * dx + dy * dy) / spread;
-            if (d >= 1)
-                continue;
-            row[x] = Blend(row[x], color, Alpha256(maxAlpha * (1 - d) * (1 - d)));
+            const uint32_t alpha = dx < 0   ? side[size_t(dy)]
+                                   : dy < 0 ? side[size_t(dx)]
+                                            : alphaAt(std::hypot(dx + 0.5, dy + 0.5));
+            if (alpha)
+                row[x] = Blend(row[x], color, alpha);
         }
     }
 }
@@ -316,57 +469,108 @@ void BlendMask(const TPixelBuffer& target, const TRect& clip, const TSourcePixel
 void FillPolygon(const TPixelBuffer& target, const TRect& clip, const TPolygon& polygon,
                  uint32_t color, double alpha) {
     const uint32_t a = Alpha256(alpha);
-    ForEachPixel(target, clip, polygon, [&](uint32_t* row, int32_t x, int32_t, uint32_t coverage) {
-        row[x] = Blend(row[x], color, (coverage * a) >> 8);
-    });
-}
-
-void CopyPolygon(const TPixelBuffer& target, const TRect& clip, const TPolygon& polygon,
-                 const TSourcePixels& image, int32_t x0, int32_t y0) {
-    if (!image.bits)
-        return;
-    const TRect inImage = Clipped(target, clip, {x0, y0, x0 + image.width, y0 + image.height});
-    ForEachPixel(target, inImage, polygon,
-                 [&](uint32_t* row, int32_t x, int32_t y, uint32_t coverage) {
-                     const uint32_t p = image.bits[int64_t{y - y0} * image.width + (x - x0)];
-                     row[x] = coverage >= 256 ? p : Blend(row[x], p, coverage);
-                 });
-}
-
-void MapPolygon(const TPixelBuffer& target, const TRect& clip, const TPolygon& polygon,
-                const TSourcePixels& image, const TAffine& map) {
-    if (!image.bits || image.width <= 0 || image.height <= 0)
-        return;
-    const int32_t maxX = image.width - 1, maxY = image.height - 1;
-    ForEachPixel(
-        target, clip, polygon, [&](uint32_t* row, int32_t x, int32_t y, uint32_t coverage) {
-            const TPointF at = map.Apply({x + 0.5, y + 0.5});
-            const double u = std::clamp(at.x - 0.5, 0.0, double(maxX));
-            const double v = std::clamp(at.y - 0.5, 0.0, double(maxY));
-            const int32_t iu = std::min(int32_t(u), maxX), iv = std::min(int32_t(v), maxY);
-            const int32_t nu = std::min(iu + 1, maxX), nv = std::min(iv + 1, maxY);
-            const uint32_t fu = uint32_t((u - iu) * 256), fv = uint32_t((v - iv) * 256);
-            const uint32_t* r0 = image.bits + int64_t{iv} * image.width;
-            const uint32_t* r1 = image.bits + int64_t{nv} * image.width;
-            const uint32_t top = Blend(r0[iu], r0[nu], fu), bottom = Blend(r1[iu], r1[nu], fu);
-            const uint32_t p = Blend(top, bottom, fv);
-            row[x] = coverage >= 256 ? p : Blend(row[x], p, coverage);
+    ForEachSpan(
+        target, clip, polygon,
+        [&](uint32_t* row, int32_t, int32_t from, int32_t to) {
+            for (int32_t x = from; x < to; ++x)
+                row[x] = Blend(row[x], color, a);
+        },
+        [&](uint32_t* row, int32_t x, int32_t, uint32_t coverage) {
+            row[x] = Blend(row[x], color, (coverage * a) >> 8);
         });
 }
 
-void ShadePolygon(const TPixelBuffer& target, const TRect& clip, const TPolygon& polygon,
-                  TPointF point, TPointF normal, double width, double alphaNear, uint32_t color) {
-    if (width <= 0)
+void CopyPolygon(const TPixelBuffer& target, const TRect& clip, const TPolygon& polygon,
+                 const TSourcePixels& image, int32_t x0, int32_t y0, const TShade& shade) {
+    if (!image.bits)
         return;
-    ForEachPixel(target, clip, polygon,
-                 [&](uint32_t* row, int32_t x, int32_t y, uint32_t coverage) {
-                     const double d =
-                         ((x + 0.5 - point.x) * normal.x + (y + 0.5 - point.y) * normal.y) / width;
-                     if (d >= 1)
-                         return;
-                     const double fall = d <= 0 ? 1 : (1 - d) * (1 - d);
-                     row[x] = Blend(row[x], color, (Alpha256(alphaNear * fall) * coverage) >> 8);
-                 });
+    const TRect inImage = Clipped(target, clip, {x0, y0, x0 + image.width, y0 + image.height});
+    const TShader shader(shade);
+    const auto source = [&](int32_t x, int32_t y) {
+        return image.bits + int64_t{y - y0} * image.width + (x - x0);
+    };
+    ForEachSpan(
+        target, inImage, polygon,
+        [&](uint32_t* row, int32_t y, int32_t from, int32_t to) {
+            std::memcpy(row + from, source(from, y), size_t(to - from) * 4);
+            if (!shader.On())
+                return;
+            double d = shader.Start(from, y);
+            const double step = shader.Step();
+            for (int32_t x = from; x < to; ++x, d += step)
+                if (d < 256)
+                    row[x] = shader.Apply(row[x], d);
+        },
+        [&](uint32_t* row, int32_t x, int32_t y, uint32_t coverage) {
+            uint32_t p = *source(x, y);
+            if (shader.On())
+                p = shader.Apply(p, shader.Start(x, y));
+            row[x] = Blend(row[x], p, coverage);
+        });
+}
+
+void MapPolygon(const TPixelBuffer& target, const TRect& clip, const TPolygon& polygon,
+                const TSourcePixels& image, const TAffine& map, const TShade& shade) {
+    if (!image.bits || image.width <= 0 || image.height <= 0)
+        return;
+    const TShader shader(shade);
+    // Sample positions in 16.16 fixed point, relative to the pixel centres of the image.
+    const auto fixed = [](double value) { return int64_t(std::llround(value * 65536)); };
+    const int64_t du = fixed(map.ux), dv = fixed(map.vx);
+    const auto start = [&](int32_t x, int32_t y, int64_t& u, int64_t& v) {
+        const TPointF at = map.Apply({x + 0.5, y + 0.5});
+        u = fixed(at.x - 0.5);
+        v = fixed(at.y - 0.5);
+    };
+    // Where all four pixels of a sample lie inside the picture no clamping is needed.
+    const int64_t safeU = int64_t(image.width - 2) << 16, safeV = int64_t(image.height - 2) << 16;
+    // Narrows [first, last) to the steps i where 0 <= start + step * i <= limit.
+    const auto within = [](int64_t start, int64_t step, int64_t limit, int32_t& first,
+                           int32_t& last) {
+        if (step == 0) {
+            if (start < 0 || start > limit)
+                last = first;
+            return;
+        }
+        // start + step * i >= 0 and <= limit, as bounds on i.
+        const double a = -double(start) / double(step), b = double(limit - start) / double(step);
+        const double lo = std::min(a, b), hi = std::max(a, b);
+        first = std::max(first, int32_t(std::min(std::ceil(lo), 1e9)));
+        last = std::min(last, int32_t(std::max(std::floor(hi) + 1, -1e9)));
+        if (last < first)
+            last = first;
+    };
+    ForEachSpan(
+        target, clip, polygon,
+        [&](uint32_t* row, int32_t y, int32_t from, int32_t to) {
+            int64_t u, v;
+            start(from, y, u, v);
+            int32_t first = 0, last = to - from;
+            within(u, du, safeU, first, last);
+            within(v, dv, safeV, first, last);
+            int32_t x = from;
+            for (; x < from + first; ++x, u += du, v += dv)
+                row[x] = 0xFF000000u | Sample(image, u, v);
+            for (; x < from + last; ++x, u += du, v += dv)
+                row[x] = 0xFF000000u | SampleInside(image.bits, image.width, u, v);
+            for (; x < to; ++x, u += du, v += dv)
+                row[x] = 0xFF000000u | Sample(image, u, v);
+            if (!shader.On())
+                return;
+            double d = shader.Start(from, y);
+            const double step = shader.Step();
+            for (x = from; x < to; ++x, d += step)
+                if (d < 256)
+                    row[x] = shader.Apply(row[x], d);
+        },
+        [&](uint32_t* row, int32_t x, int32_t y, uint32_t coverage) {
+            int64_t u, v;
+            start(x, y, u, v);
+            uint32_t p = Sample(image, u, v);
+            if (shader.On())
+                p = shader.Apply(p, shader.Start(x, y));
+            row[x] = Blend(row[x], p, coverage);
+        });
 }
 
 void ShadowAroundPolygon(const TPixelBuffer& target, const TRect& clip, const TPolygon& polygon,
@@ -379,22 +583,43 @@ void ShadowAroundPolygon(const TPixelBuffer& target, const TRect& clip, const TP
         target, clip,
         {int32_t(std::floor(edges.left - spread)), int32_t(std::floor(edges.top - spread)),
          int32_t(std::ceil(edges.right + spread)), int32_t(std::ceil(edges.bottom + spread))});
-    for (int32_t y = box.top; y < box.bottom; ++y) {
-        uint32_t* row = Row(target, y);
+    // The alpha by the distance outside, in 1/256ths of spread.
+    uint32_t table[257];
+    for (int i = 0; i <= 256; ++i) {
+        const double fall = 1 - i / 256.0;
+        table[i] = Alpha256(maxAlpha * fall * fall);
+    }
+    // Along a row each edge function and the side of the line change by a constant step.
+    const auto run = [&](uint32_t* row, int32_t y, int32_t from, int32_t to) {
+        if (from >= to)
+            return;
         const double cy = y + 0.5;
-        for (int32_t x = box.left; x < box.right; ++x) {
-            const double cx = x + 0.5;
-            if ((cx - point.x) * normal.x + (cy - point.y) * normal.y > 0)
-                continue;
+        double d[6];
+        for (int32_t k = 0; k < edges.count; ++k)
+            d[k] = -(edges.a[k] * (from + 0.5) + edges.b[k] * cy + edges.c[k]);
+        double side = (from + 0.5 - point.x) * normal.x + (cy - point.y) * normal.y;
+        for (int32_t x = from; x < to; ++x, side += normal.x) {
             // How far outside: the furthest any edge puts the pixel (exact beside the edges).
-            double outside = -1e18;
+            double outside = d[0];
+            for (int32_t k = 1; k < edges.count; ++k)
+                outside = std::max(outside, d[k]);
             for (int32_t k = 0; k < edges.count; ++k)
-                outside = std::max(outside, -(edges.a[k] * cx + edges.b[k] * cy + edges.c[k]));
-            if (outside <= 0 || outside >= spread)
+                d[k] -= edges.a[k];
+            if (side > 0 || outside <= 0 || outside >= spread)
                 continue;
-            const double fall = 1 - outside / spread;
-            row[x] = Blend(row[x], color, Alpha256(maxAlpha * fall * fall));
+            row[x] = Blend(row[x], color, table[int32_t(outside * 256 / spread)]);
         }
+    };
+    for (int32_t y = box.top; y < box.bottom; ++y) {
+        // The ring between the polygon grown by spread and the polygon itself.
+        int32_t outerFrom, outerTo, innerFrom, innerTo;
+        RowSpan(edges, y + 0.5, -spread, box.left, box.right, outerFrom, outerTo);
+        RowSpan(edges, y + 0.5, 0, outerFrom, outerTo, innerFrom, innerTo);
+        if (innerFrom >= innerTo)
+            innerFrom = innerTo = outerTo;
+        uint32_t* row = Row(target, y);
+        run(row, y, outerFrom, innerFrom);
+        run(row, y, innerTo, outerTo);
     }
 }
 

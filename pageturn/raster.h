@@ -52,9 +52,9 @@ void FillRect(const TPixelBuffer& target, const TRect& clip, const TRect& rect, 
 // Copies image with its top-left corner at (x, y).
 void CopyImage(const TPixelBuffer& target, const TRect& clip, const TSourcePixels& image, int32_t x,
                int32_t y);
-// Blends color with the given alpha (0-255) over rect.
-void BlendRect(const TPixelBuffer& target, const TRect& clip, const TRect& rect, uint32_t color,
-               uint32_t alpha);
+// The same, except where the polygons cover pixels whole (something else is drawn there).
+void CopyImageAround(const TPixelBuffer& target, const TRect& clip, const TSourcePixels& image,
+                     int32_t x, int32_t y, const std::vector<TPolygon>& holes);
 // Blends color over rect with an alpha that runs linearly from alphaFrom at the left (or top)
 // edge to alphaTo at the right (or bottom) edge.
 void BlendGradient(const TPixelBuffer& target, const TRect& clip, const TRect& rect, uint32_t color,
@@ -72,17 +72,21 @@ void BlendMask(const TPixelBuffer& target, const TRect& clip, const TSourcePixel
 // Polygons in pixel coordinates; their edges are smoothed over one pixel.
 void FillPolygon(const TPixelBuffer& target, const TRect& clip, const TPolygon& polygon,
                  uint32_t color, double alpha = 1);
-// The polygon filled from an image lying with its top-left corner at (x, y).
+// A shade across a polygon: black, blended with an alpha that falls from alphaNear at the line
+// (point, unit normal) to 0 at width along the normal, squared. No shade when width is 0.
+struct TShade {
+    TPointF point, normal;
+    double width = 0;
+    double alphaNear = 0;
+};
+
+// The polygon filled from an image lying with its top-left corner at (x, y), shaded.
 void CopyPolygon(const TPixelBuffer& target, const TRect& clip, const TPolygon& polygon,
-                 const TSourcePixels& image, int32_t x, int32_t y);
+                 const TSourcePixels& image, int32_t x, int32_t y, const TShade& shade = {});
 // The polygon filled from an image: the pixel centre p shows the image at map(p), sampled
-// bilinearly.
+// bilinearly; shaded.
 void MapPolygon(const TPixelBuffer& target, const TRect& clip, const TPolygon& polygon,
-                const TSourcePixels& image, const TAffine& map);
-// Darkens the polygon by the distance d of each pixel from a line (point, unit normal):
-// alpha runs from alphaNear at d = 0 to 0 at d = width along the normal, squared.
-void ShadePolygon(const TPixelBuffer& target, const TRect& clip, const TPolygon& polygon,
-                  TPointF point, TPointF normal, double width, double alphaNear, uint32_t color);
+                const TSourcePixels& image, const TAffine& map, const TShade& shade = {});
 // A soft shadow outside the polygon, fading out over spread pixels from maxAlpha at its edge;
 // none on the side of the line (point, normal) the normal points to.
 void ShadowAroundPolygon(const TPixelBuffer& target, const TRect& clip, const TPolygon& polygon,

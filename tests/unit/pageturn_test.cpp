@@ -126,9 +126,11 @@ TEST_F(BookView, KeysTurnWithAnAnimationOfHalfASecondAndNeverPastTheEnds) {
     ASSERT_TRUE(view.Turn());
     EXPECT_TRUE(view.Turn()->fold.folded);
     // Only the turning part of the spread is repainted while it runs.
-    const TRect frame = view.TakeDirty();
-    EXPECT_FALSE(RectIsEmpty(frame));
-    EXPECT_LT(RectWidth(frame) * RectHeight(frame), 1000 * 600);
+    int32_t repainted = 0;
+    for (const TRect& r : view.TakeDirty())
+        repainted += RectWidth(r) * RectHeight(r);
+    EXPECT_GT(repainted, 0);
+    EXPECT_LT(repainted, 1000 * 600 / 2);
     view.Advance(now + TBookView::kTurnSeconds);
     EXPECT_FALSE(view.Turn());
     EXPECT_EQ(view.Spread(), 1);
