@@ -64,7 +64,8 @@ HRESULT TPageTurnControl::ActivateInPlace(IOleClientSite* givenSite, LPCRECT pos
                 });
         view_.SetArea({0, 0, position_.right - position_.left, position_.bottom - position_.top});
         view_.ShowBar(Now());
-        Settle();
+        // The host draws the control once it is placed and shown.
+        Settle(false);
     }
     if (uiActivate && !uiActive_)
         uiActive_ = SUCCEEDED(windowless_->OnUIActivate());
@@ -119,8 +120,9 @@ HRESULT TPageTurnControl::SetObjectRects(LPCRECT position, LPCRECT) {
     try {
         position_ = *position;
         view_.SetArea({0, 0, position_.right - position_.left, position_.bottom - position_.top});
-        // Pictures are made anew for the new size; the host repaints after a resize itself.
-        Settle();
+        // Pictures are made anew for the new size; the host repaints after a resize itself (a
+        // repaint asked for now would come before it has sized its own pictures).
+        Settle(false);
         return S_OK;
     } catch (...) {
         return E_FAIL;
@@ -294,11 +296,11 @@ void TPageTurnControl::ScheduleWork() {
         workPosted_ = PostMessageA(timerWindow_->Handle(), kWorkMessage, 0, 0) != FALSE;
 }
 
-void TPageTurnControl::Settle() {
+void TPageTurnControl::Settle(bool repaint) {
     for (bool on : view_.TakeFullScreenRequests())
         FireFullScreen(on);
     for (const TRect& r : view_.TakeDirty())
-        Repaint(r);
+        repaint ? Repaint(r) : MarkStale(r);
     if (timerWindow_ && inPlaceActive_) {
         const double now = Now();
         const double wake = view_.NextWake(now);

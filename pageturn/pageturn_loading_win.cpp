@@ -167,8 +167,10 @@ std::shared_ptr<TFetch> TPageTurnControl::Fetch(std::wstring url, TFetch::TPurpo
         return fail(result);
     const ComPtr<IBindStatusCallback> callback =
         AdoptComPtr<IBindStatusCallback>(new TBindCallback(*this, fetch));
-    ComPtr<IBindStatusCallback> previous;
-    if (FAILED(result = RegisterBindStatusCallback(context.Get(), callback.Get(), &previous, 0)))
+    // The bind context's callback holder, where a binding looks for its callback: what
+    // RegisterBindStatusCallback does, without loading urlmon into every book's process.
+    if (FAILED(result = context->RegisterObjectParam(const_cast<LPOLESTR>(L"_BSCB_Holder_"),
+                                                     callback.Get())))
         return fail(result);
     // Deliveries made inside the bind are acted on by the caller, not queued.
     ++fetching_;
@@ -176,7 +178,7 @@ std::shared_ptr<TFetch> TPageTurnControl::Fetch(std::wstring url, TFetch::TPurpo
     result = moniker->BindToStorage(context.Get(), nullptr, IID_IStream,
                                     reinterpret_cast<void**>(direct.GetAddressOf()));
     --fetching_;
-    RevokeBindStatusCallback(context.Get(), callback.Get());
+    context->RevokeObjectParam(const_cast<LPOLESTR>(L"_BSCB_Holder_"));
     if (FAILED(result))
         return fail(result);
     return fetch;

@@ -443,8 +443,12 @@ HRESULT TPageTurnControl::LoadMovie(int layer, BSTR url) {
             // The book's pages are listed beside its movie, whatever the movie is.
             listUrl_ = ResolveRelative(movieUrl_, L"files/book.xml");
             std::shared_ptr<TFetch> list = Fetch(listUrl_, TFetch::TPurpose::PageList);
-            if (list->done)
-                arrived_.push_back(list);
+            // The list and the cover at once, when they come at once: the first picture the
+            // host paints is then the book's, not a placeholder. The rest loads later.
+            if (list->done) {
+                Arrived(*list);
+                LoadWantedPage();
+            }
         }
         Settle();
         return S_OK;

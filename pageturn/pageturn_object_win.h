@@ -273,8 +273,9 @@ private:
     bool HandleInput(UINT message, WPARAM wParam, LPARAM lParam);
     std::optional<LRESULT> HandleTimerWindow(UINT message, WPARAM wParam, LPARAM lParam);
     double Now() const;
-    // After any change: script commands sent, repaints asked for, the timer set, loading started.
-    void Settle();
+    // After any change: script commands sent, repaints asked for (or only noted, for the
+    // host's next paint), the timer set, loading started.
+    void Settle(bool repaint = true);
     void ScheduleWork();
     // Whether a wanted page still lacks its face (or the zoomed page its large picture).
     bool WantsWork() const;

@@ -568,7 +568,7 @@ private:
 // The process's command handler, between unit start and shutdown.
 extern TqelCommandHandler* gCommandHandler;
 
-// Binds the download service and creates the command handler; shutdown undoes both.
+// Creates the command handler; shutdown frees it and the download service, if it was bound.
 void QelFlashUnitStart();
 void QelFlashUnitShutdown();
 

@@ -405,7 +405,7 @@ std::optional<LRESULT> TqelCommandHandler::HandleMessage(UINT message, WPARAM wP
 }
 
 void QelFlashUnitStart() {
-    BindDownloadService();
+    // The download service is bound when a request first needs it.
     gCommandHandler = new TqelCommandHandler;
 }
 
