@@ -299,6 +299,11 @@ void TPageTurnControl::ScheduleWork() {
 void TPageTurnControl::Settle(bool repaint) {
     for (bool on : view_.TakeFullScreenRequests())
         FireFullScreen(on);
+    // A large picture is kept only while its page is zoomed.
+    if (largePage_ >= 0 && (!view_.Zoom() || view_.Zoom()->page != largePage_)) {
+        large_.reset();
+        largePage_ = -1;
+    }
     for (const TRect& r : view_.TakeDirty())
         repaint ? Repaint(r) : MarkStale(r);
     if (timerWindow_ && inPlaceActive_) {

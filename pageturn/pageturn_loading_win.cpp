@@ -284,8 +284,8 @@ bool TPageTurnControl::FaceFits(const TPageState& page) const {
 
 std::optional<std::pair<std::wstring, int32_t>> TPageTurnControl::WantedLarge() const {
     const std::optional<TZoomView> zoom = view_.Zoom();
-    if (!zoom || zoom->page >= int32_t(pages_.size()) ||
-        (largePage_ == zoom->page && (large_ || largeFailed_)))
+    // Asked for once per zoom: it arrives, or fails, or is on its way.
+    if (!zoom || zoom->page >= int32_t(pages_.size()) || largePage_ == zoom->page)
         return std::nullopt;
     const TPageState& page = pages_[size_t(zoom->page)];
     return std::make_pair(page.largeUrl.empty() ? page.url : page.largeUrl, zoom->page);
@@ -310,7 +310,6 @@ bool TPageTurnControl::LoadWantedPage() {
     if (const auto large = WantedLarge()) {
         largePage_ = large->second;
         large_.reset();
-        largeFailed_ = false;
         const std::shared_ptr<TFetch> fetch =
             Fetch(large->first, TFetch::TPurpose::Large, large->second);
         if (fetch->done)
@@ -376,10 +375,8 @@ void TPageTurnControl::LargeArrived(const TFetch& fetch) {
     std::unique_ptr<TPagePicture> picture;
     if (SUCCEEDED(fetch.result))
         picture = DecodePicture(fetch.bytes, problem);
-    if (!picture) {
-        largeFailed_ = true;
-        return;
-    }
+    if (!picture)
+        return; // the page's face, enlarged, stays
     large_ = std::make_unique<TImage>(ToImage(*picture));
     FlattenOnto(*large_, kPaper);
     view_.Invalidate(view_.Layout().Area());

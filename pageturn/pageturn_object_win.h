@@ -361,7 +361,6 @@ private:
     // The zoomed page's large picture, decoded, while that page is zoomed.
     int32_t largePage_ = -1;
     std::unique_ptr<TImage> large_;
-    bool largeFailed_ = false;
 
     // The picture: composed here and copied to the host's device context in Draw.
     TqelBitmap frame_;

@@ -230,6 +230,25 @@ TEST_F(PageTurn, ATurnsFramesDifferFromItsStartAndEndAndRepaintOnlyTheLeaf) {
     EXPECT_EQ(PixelAt(Middle(TPageSide::Right)), kGreen);
 }
 
+TEST_F(PageTurn, AZoomedPageShowsItsLargePicture) {
+    Open({{"files/book.xml", "<book><page src=\"page/1.png\" large=\"large/1.png\"/></book>"},
+          {"files/page/1.png", Png(kRed)},
+          {"files/large/1.png", Png(kBlue)}});
+    Load();
+    const POINT cover = Middle(TPageSide::Right);
+    player->Perform(WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(cover.x, cover.y));
+    Settle();
+    ASSERT_TRUE(control->View().Zoom());
+    EXPECT_EQ(player->requests.back(), L"http://ltb/files/large/1.png");
+    EXPECT_EQ(PixelAt(cover), kBlue);
+    // Back to the spread: the page as it was.
+    for (int i = 0; i < 10 && control->View().Zoom(); ++i)
+        player->Perform(WM_CHAR, '-', 0);
+    Settle();
+    EXPECT_FALSE(control->View().Zoom());
+    EXPECT_EQ(PixelAt(Middle(TPageSide::Right)), kRed);
+}
+
 TEST_F(PageTurn, PagesThatCannotBeShownAreMarkedAndStopNothing) {
     Open({{"files/book.xml", PageList({"page/1.png", "page/missing.png", "page/3.png"})},
           {"files/page/1.png", Png(kRed)},
