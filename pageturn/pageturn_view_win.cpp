@@ -101,7 +101,10 @@ HRESULT TPageTurnControl::Draw(DWORD aspect, LONG, void*, DVTARGETDEVICE*, HDC, 
             clip = Intersection(clip, {bounds->left - place.left, bounds->top - place.top,
                                        bounds->right - place.left, bounds->bottom - place.top});
         RECT box;
-        if (GetClipBox(dc, &box) != ERROR && GetClipBox(dc, &box) != NULLREGION)
+        const int kind = GetClipBox(dc, &box);
+        if (kind == NULLREGION)
+            return S_OK; // nothing of it can be seen
+        if (kind != ERROR)
             clip = Intersection(clip, {box.left - place.left, box.top - place.top,
                                        box.right - place.left, box.bottom - place.top});
         if (RectIsEmpty(clip))

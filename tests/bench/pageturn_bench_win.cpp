@@ -85,6 +85,15 @@ std::string PagePng(int index) {
     return EncodePng(w, h, rgb);
 }
 
+// prefix, the number, suffix: built by appending (a literal added to a temporary string makes
+// the i686 compiler warn of overlapping copies).
+std::string Numbered(const char* prefix, int number, const char* suffix) {
+    std::string text = prefix;
+    text += std::to_string(number);
+    text += suffix;
+    return text;
+}
+
 std::string TempFolder() {
     char temp[MAX_PATH];
     GetTempPathA(MAX_PATH, temp);
@@ -104,7 +113,7 @@ std::string WriteBook(const std::string& path, const std::vector<TPackEntry>& en
 std::string PageList(int pages, const char* extension) {
     std::string xml = "<book title=\"Bench\">";
     for (int i = 0; i < pages; ++i)
-        xml += "<page src=\"page/" + std::to_string(i) + extension + "\"/>";
+        xml += Numbered("<page src=\"page/", i, extension) + "\"/>";
     return xml + "</book>";
 }
 
@@ -166,7 +175,7 @@ int Frames(int rounds) {
     const std::string folder = TempFolder();
     std::vector<TPackEntry> entries = {{"files/book.xml", PageList(5, ".png")}};
     for (int i = 0; i < 5; ++i)
-        entries.push_back({"files/page/" + std::to_string(i) + ".png", PagePng(i)});
+        entries.push_back({Numbered("files/page/", i, ".png"), PagePng(i)});
     const std::string path = WriteBook(folder + "\\frames.exe", entries);
     THost host;
     if (!host.Ready()) {
@@ -282,8 +291,7 @@ int Memory(int pages) {
     std::ofstream(picture, std::ios::binary) << jpeg;
     std::vector<TPackEntry> entries = {{"files/book.xml", PageList(pages, ".jpg")}};
     for (int i = 0; i < pages; ++i)
-        entries.push_back(
-            {"files/page/" + std::to_string(i) + ".jpg", std::filesystem::path(picture)});
+        entries.push_back({Numbered("files/page/", i, ".jpg"), std::filesystem::path(picture)});
     const std::string book = WriteBook(folder + "\\memory.exe", entries);
     const double before = PrivateMiB();
     double peak = 0;

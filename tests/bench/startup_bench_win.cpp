@@ -69,7 +69,9 @@ std::string MakeBook(const std::string& viewer, const std::string& folder, int p
     std::string list = "<book title=\"Start\">";
     std::vector<TPackEntry> entries;
     for (int i = 0; i < pages; ++i) {
-        const std::string name = "page/" + std::to_string(i) + ".png";
+        std::string name = "page/";
+        name += std::to_string(i);
+        name += ".png";
         list += "<page src=\"" + name + "\"/>";
         entries.push_back({"files/" + name, std::filesystem::path(picture)});
     }
@@ -80,7 +82,7 @@ std::string MakeBook(const std::string& viewer, const std::string& folder, int p
                      "<WindowOpenWidth>800</WindowOpenWidth><WindowOpenHeight>600"
                      "</WindowOpenHeight></ExeConfig>")});
     const std::string book =
-        folder + "\\book-" + std::to_string(pages) + (digest ? "-d" : "") + ".exe";
+        folder + "\\book-" + std::to_string(pages) + (digest ? "-d.exe" : ".exe");
     std::ofstream out(book, std::ios::binary);
     out << std::ifstream(viewer, std::ios::binary).rdbuf();
     WritePackage(out, entries, digest);
