@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <sstream>
 
@@ -55,6 +56,11 @@ TEST_F(PackTool, BuildsABookTheListShowsInStoredOrder) {
     ASSERT_EQ(Build().code, 0);
     const std::string bytes = ReadWholeFile(book);
     EXPECT_EQ(bytes.substr(0, 19), "MZ the viewer image");
+    // Zero bytes between image and package end the book on the boundary a signature starts on.
+    const size_t padding = bytes.size() - 19 - GetU32FromEnd(bytes, 8);
+    EXPECT_EQ(bytes.size() % 8, 0u);
+    EXPECT_LT(padding, 8u);
+    EXPECT_EQ(bytes.substr(19, padding), std::string(padding, '\0'));
     const TRun list = Pack({"list", book});
     EXPECT_EQ(list.code, 0) << list.err;
     EXPECT_EQ(list.out, "1\t9\tbook.swf\n"
@@ -82,7 +88,7 @@ TEST_F(PackTool, VerifiesWithAndWithoutDigest) {
     EXPECT_EQ(Pack({"verify", book}).out, "7 entries, 146 content bytes, digest: ok\n");
 
     std::string bytes = ReadWholeFile(book);
-    bytes[25] ^= 1;
+    bytes[bytes.find("page ten")] ^= 1;
     dir.Write("book.exe", bytes);
     const TRun damaged = Pack({"verify", book});
     EXPECT_EQ(damaged.code, 1);
@@ -188,4 +194,98 @@ TEST(PackToolUsage, ExplainsItselfAndRejectsBadCommandLines) {
     EXPECT_EQ(Pack({"list"}).code, 2);
     EXPECT_EQ(Pack({"cat", "book.exe"}).code, 2);
     EXPECT_EQ(Pack({"verify", "--fast", "book.exe"}).code, 2);
+    EXPECT_EQ(Pack({"build", "--viewer", "v.exe", "--out", "b.exe", "--sign", "c.pem"}).code, 2);
+#ifdef _WIN32
+    // This build cannot sign, and says so.
+    TRun run = Pack({"build", "--viewer", "v.exe", "--out", "b.exe", "--sign", "c", "k", "f"});
+    EXPECT_EQ(run.code, 2);
+    EXPECT_NE(run.err.find("cannot sign"), std::string::npos) << run.err;
+#endif
 }
+
+#ifndef _WIN32
+namespace {
+
+// A self-signed certificate and its key, made with OpenSSL.
+void MakeCertificate(const TTempDir& dir) {
+    const std::string command =
+        "openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes -days 2 "
+        "-subj /CN=Leafturn-test -keyout " +
+        dir.File("key.pem") + " -out " + dir.File("cert.pem") + " >/dev/null 2>&1";
+    ASSERT_EQ(std::system(command.c_str()), 0);
+}
+
+} // namespace
+
+TEST_F(PackTool, SignsBooksThatStillListVerifyAndExtract) {
+    viewer = dir.Write("viewer.exe", PeImage());
+    MakeCertificate(dir);
+    ASSERT_EQ(Build().code, 0);
+    const std::string unsignedList = Pack({"list", book}).out;
+    const std::string cert = dir.File("cert.pem"), key = dir.File("key.pem");
+
+    TRun run =
+        Pack({"build", "--viewer", viewer, "--out", book, "--digest", "--sign", cert, key, folder});
+    ASSERT_EQ(run.code, 0) << run.err;
+    EXPECT_EQ(run.out, book + ": 6 files packed with digest, signed\n");
+    EXPECT_EQ(Pack({"verify", book}).out, "7 entries, 146 content bytes, digest: ok, signed\n");
+    EXPECT_EQ(Pack({"list", book}).out, unsignedList);
+    EXPECT_EQ(Pack({"cat", book, "files/book.xml"}).out, "<book/>");
+    ASSERT_EQ(Pack({"extract", book, dir.File("out")}).code, 0);
+    EXPECT_EQ(ReadWholeFile(dir.Path() / "out/files/page/10.jpg"), "page ten");
+    EXPECT_EQ(
+        std::system(
+            ("osslsigncode verify -CAfile " + cert + " -in " + book + " >/dev/null 2>&1").c_str()),
+        0);
+
+    // Neither a signed book nor a signed viewer makes another book.
+    run = Pack({"build", "--viewer", book, "--out", dir.File("again.exe"), folder});
+    EXPECT_EQ(run.code, 1);
+    EXPECT_NE(run.err.find("already carries a package"), std::string::npos) << run.err;
+    dir.Write("signed.exe", Signed(PeImage(), CertificateTable({64})));
+    run =
+        Pack({"build", "--viewer", dir.File("signed.exe"), "--out", dir.File("again.exe"), folder});
+    EXPECT_EQ(run.code, 1);
+    EXPECT_NE(run.err.find("is signed"), std::string::npos) << run.err;
+    EXPECT_FALSE(fs::exists(dir.Path() / "again.exe"));
+}
+
+TEST_F(PackTool, SigningThatCannotBeDoneLeavesNoBook) {
+    viewer = dir.Write("viewer.exe", PeImage());
+    MakeCertificate(dir);
+    const std::string cert = dir.File("cert.pem"), key = dir.File("key.pem");
+    auto signedBuild = [&](const std::string& certificate, const std::string& privateKey) {
+        return Pack({"build", "--viewer", viewer, "--out", book, "--sign", certificate, privateKey,
+                     folder});
+    };
+    const std::string path = std::getenv("PATH");
+    setenv("PATH", dir.Path().c_str(), 1);
+    TRun run = signedBuild(cert, key);
+    setenv("PATH", path.c_str(), 1);
+    EXPECT_EQ(run.code, 2);
+    EXPECT_NE(run.err.find("osslsigncode on PATH"), std::string::npos) << run.err;
+
+    run = signedBuild(cert, cert); // no key in it: osslsigncode refuses
+    EXPECT_EQ(run.code, 1);
+    EXPECT_NE(run.err.find("osslsigncode could not sign the book"), std::string::npos) << run.err;
+    EXPECT_EQ(signedBuild(dir.File("none.pem"), key).code, 1);
+
+    // A signing tool that reports success without signing.
+    const std::string fake = dir.Write("bin/osslsigncode", "#!/bin/sh\n"
+                                                           "while [ $# -gt 1 ]; do\n"
+                                                           "  [ \"$1\" = -in ] && in=$2\n"
+                                                           "  [ \"$1\" = -out ] && out=$2\n"
+                                                           "  shift\n"
+                                                           "done\n"
+                                                           "/bin/cp \"$in\" \"$out\"\n");
+    fs::permissions(fake, fs::perms::owner_exec, fs::perm_options::add);
+    setenv("PATH", dir.File("bin").c_str(), 1);
+    run = signedBuild(cert, key);
+    setenv("PATH", path.c_str(), 1);
+    EXPECT_EQ(run.code, 1);
+    EXPECT_NE(run.err.find("does not keep its package"), std::string::npos) << run.err;
+
+    for (const char* left : {"book.exe", "book.exe.partial", "book.exe.unsigned"})
+        EXPECT_FALSE(fs::exists(dir.Path() / left)) << left;
+}
+#endif
