@@ -13,8 +13,10 @@
 #include "base/text.h"
 #include "lib/MyLib/ExeExt.h"
 #include "package/PackageLookup.h"
+#include "tools/pack/book_pages.h"
 #include "tools/pack/pack_errors.h"
 #include "tools/pack/package_writer.h"
+#include "tools/pack/pdf_pages.h"
 #include "tools/pack/signing.h"
 
 namespace fs = std::filesystem;
@@ -25,6 +27,7 @@ const char kMainHelp[] = "usage: leafturn-pack COMMAND [ARGS]\n"
                          "\n"
                          "Commands:\n"
                          "  build    append a folder to a copy of the viewer, making a book\n"
+                         "  pages    make a book from page images or a PDF\n"
                          "  list     list the entries of a book\n"
                          "  cat      write one entry of a book to standard output\n"
                          "  extract  write every entry of a book below a folder\n"
@@ -40,6 +43,17 @@ const std::map<std::string, std::string> kCommandHelp = {
      "first, the rest sorted by name. --digest adds a digest of the content that the viewer\n"
      "verifies. --sign signs BOOK with the certificate and key in PEM files CERT and KEY\n"
      "(osslsigncode). BOOK is written completely or not at all.\n"},
+    {"pages",
+     "usage: leafturn-pack pages --out BOOK [--viewer VIEWER] [--title TEXT]\n"
+     "           [--open fixed:WxH|maximized|fullscreen] [--large DIR] [--digest]\n"
+     "           [--sign CERT KEY] (PAGE... | --pdf FILE [--dpi N])\n"
+     "Makes a book of pages. PAGE is a PNG, JPEG, GIF, BMP or TIFF image, known by its first\n"
+     "bytes, or a folder of them, taken in natural order (2.png before 10.png, letter case\n"
+     "ignored); a folder's other files are skipped and named. --pdf renders the pages of FILE\n"
+     "at N dots per inch (default 150). --large DIR adds DIR's images of the same names as the\n"
+     "pages' large images. --title (default: the first folder's name) and --open (default:\n"
+     "maximized) go into the window configuration. VIEWER defaults to leafturn.exe beside\n"
+     "leafturn-pack. --digest and --sign as for build.\n"},
     {"list",
      "usage: leafturn-pack list BOOK\n"
      "Prints one line per index entry: entry number, size in bytes and name, tab-separated.\n"},
@@ -245,6 +259,91 @@ int Build(const TCommandLine& line, std::ostream& out) {
     return PackExit::kOk;
 }
 
+fs::path DefaultViewer() {
+    const fs::path viewer = OwnExecutableDirectory() + "leafturn.exe";
+    if (!fs::is_regular_file(viewer))
+        throw TMissingPrerequisite("no viewer: " + viewer.string() +
+                                   " does not exist; give one with --viewer");
+    return viewer;
+}
+
+// The name of the folder, also when it is given as "." or with a separator at its end.
+std::string FolderName(const std::string& folder) {
+    fs::path path = fs::absolute(folder).lexically_normal();
+    if (!path.has_filename())
+        path = path.parent_path();
+    return Utf8(path.filename());
+}
+
+int Pages(const TCommandLine& line, std::ostream& out, std::ostream& err) {
+    const bool pdf = line.Has("--pdf");
+    if (pdf == !line.positional.empty())
+        throw TUsageError(pdf ? "give page images or --pdf, not both" : "no pages given");
+    if (!pdf && line.Has("--dpi"))
+        throw TUsageError("--dpi is for --pdf");
+    if (pdf && line.Has("--large"))
+        throw TUsageError("--large is for page images");
+    if (pdf)
+        CheckPdfRenderer();
+    int dpi = kDefaultPdfDpi;
+    if (line.Has("--dpi")) {
+        const auto value = DecimalIn(line.Value("--dpi"), kMinPdfDpi, kMaxPdfDpi);
+        if (!value)
+            throw TUsageError("--dpi takes " + std::to_string(kMinPdfDpi) + " to " +
+                              std::to_string(kMaxPdfDpi));
+        dpi = *value;
+    }
+    TWindowOpen open;
+    if (line.Has("--open")) {
+        const auto parsed = ParseWindowOpen(line.Value("--open"));
+        if (!parsed)
+            throw TUsageError("--open takes fixed:WxH (1 to 32767 pixels each), maximized or "
+                              "fullscreen");
+        open = *parsed;
+    }
+    std::optional<std::string> title;
+    if (line.Has("--title")) {
+        title = TextFromArgument(line.Value("--title"));
+        if (!IsTitleText(*title))
+            throw TUsageError("--title must be text without control characters");
+    }
+    const TBookOutput output =
+        BookOutput(line, line.Has("--viewer") ? fs::path(line.Value("--viewer")) : DefaultViewer());
+
+    std::vector<TPageImage> pages;
+    std::optional<TScratch> rendered;
+    if (pdf) {
+        const std::string& file = line.Value("--pdf");
+        const fs::path folder = Beside(output.book, ".pages");
+        if (!fs::create_directory(folder))
+            throw TError(folder.string() + " is in the way");
+        rendered.emplace(folder, true);
+        const TRenderedPdf document = RenderPdfPages(file, dpi, folder, err);
+        for (const fs::path& page : document.pages)
+            pages.push_back({page, "png", std::nullopt, ""});
+        if (!title)
+            title = IsTitleText(document.title) && !document.title.empty()
+                        ? document.title
+                        : Utf8(fs::path(file).stem());
+    } else {
+        pages = CollectPageImages(line.positional, err);
+        if (line.Has("--large"))
+            AddLargeImages(pages, line.Value("--large"), err);
+        if (!title) {
+            const auto folder =
+                std::find_if(line.positional.begin(), line.positional.end(),
+                             [](const std::string& p) { return fs::is_directory(p); });
+            title =
+                folder != line.positional.end() ? FolderName(*folder) : Utf8(output.book.stem());
+        }
+    }
+    if (!IsTitleText(*title))
+        throw TUsageError("the title \"" + *title + "\" holds control characters; use --title");
+    WriteBook(output, PageBookEntries(*title, open, pages));
+    out << Packed(output, pages.size(), "pages");
+    return PackExit::kOk;
+}
+
 // The index lines of a book that name one of its entries, in index order.
 struct TNamedEntry {
     int32_t number;
@@ -358,6 +457,19 @@ int RunPackCommand(const std::vector<std::string>& args, std::ostream& out, std:
                 ParseCommandLine(
                     words, {{"--viewer", 1}, {"--out", 1}, {"--digest", 0}, {"--sign", 2}}, 1, 1),
                 out);
+        if (command == "pages")
+            return Pages(ParseCommandLine(words,
+                                          {{"--out", 1},
+                                           {"--viewer", 1},
+                                           {"--title", 1},
+                                           {"--open", 1},
+                                           {"--large", 1},
+                                           {"--digest", 0},
+                                           {"--sign", 2},
+                                           {"--pdf", 1},
+                                           {"--dpi", 1}},
+                                          0, SIZE_MAX),
+                         out, err);
         if (command == "list")
             return List(ParseCommandLine(words, {}, 1, 1), out);
         if (command == "cat")
