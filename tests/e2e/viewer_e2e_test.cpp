@@ -291,3 +291,55 @@ TEST_F(Viewer, WithoutTheControlItStartsEmptyAndClosesCleanly) {
     // No message box came up: the viewer's only visible windows are its own.
     ExpectClosesCleanly();
 }
+
+namespace {
+
+// The machine's own name for a file of this Windows process (Wine's file name mapping).
+std::string UnixFileName(const std::string& path) {
+    using TUnixName = char*(CDECL*)(const WCHAR*);
+    const auto unixName = reinterpret_cast<TUnixName>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name")));
+    const std::wstring wide(path.begin(), path.end());
+    char* name = unixName ? unixName(wide.c_str()) : nullptr;
+    const std::string result = name ? name : "";
+    HeapFree(GetProcessHeap(), 0, name);
+    return result;
+}
+
+} // namespace
+
+// A book signed after it was packed, as a publisher signs it: OpenSSL and osslsigncode of the
+// machine, which Wine starts by their Unix paths. Wine reports such a program finished as soon as
+// it started, so the test waits for what each one makes.
+TEST_F(Viewer, OpensABookSignedAfterPacking) {
+    const std::string book = Book(Config(1, 640, 480, "Signed book"));
+    const std::string key = UnixFileName(dir.File("key.pem"));
+    const std::string cert = UnixFileName(dir.File("cert.pem"));
+    const std::string signedBook = dir.File("signed.exe");
+    ASSERT_FALSE(key.empty());
+    RunAndWait("Z:\\usr\\bin\\openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 "
+               "-nodes -days 2 -subj /CN=Leafturn-test -keyout " +
+               key + " -out " + cert);
+    ASSERT_TRUE(WaitUntil([&] {
+        return ReadTextFile(dir.File("cert.pem")).find("END CERTIFICATE") != std::string::npos;
+    }));
+    RunAndWait("Z:\\usr\\bin\\osslsigncode sign -certs " + cert + " -key " + key + " -in " +
+               UnixFileName(book) + " -out " + UnixFileName(signedBook));
+    std::string verified;
+    EXPECT_TRUE(WaitUntil([&] {
+        std::ostringstream out, err;
+        RunPackCommand({"verify", signedBook}, out, err);
+        verified = out.str() + err.str();
+        return verified.find(", signed\n") != std::string::npos;
+    })) << verified;
+    std::ostringstream unsignedList, signedList, err;
+    RunPackCommand({"list", book}, unsignedList, err);
+    RunPackCommand({"list", signedBook}, signedList, err);
+    EXPECT_EQ(signedList.str(), unsignedList.str());
+
+    viewer = std::make_unique<TViewerProcess>(signedBook, LogPath());
+    ASSERT_TRUE(viewer->WaitForWindow());
+    EXPECT_EQ(viewer->State().caption, "Signed book");
+    EXPECT_TRUE(WaitForLog("* page 1 of 2")) << Log();
+    ExpectClosesCleanly();
+}
