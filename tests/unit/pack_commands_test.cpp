@@ -230,7 +230,7 @@ TEST_F(PackTool, SignsBooksThatStillListVerifyAndExtract) {
     ASSERT_EQ(Build().code, 0);
     const std::string unsignedList = Pack({"list", book}).out;
     const std::string cert = dir.File("cert.pem"), key = dir.File("key.pem");
-
+    dir.Write("book.exe.partial", "left over from a build cut short");
     TRun run =
         Pack({"build", "--viewer", viewer, "--out", book, "--digest", "--sign", cert, key, folder});
     ASSERT_EQ(run.code, 0) << run.err;

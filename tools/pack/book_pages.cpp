@@ -137,9 +137,9 @@ std::vector<TPageImage> CollectPageImages(const std::vector<std::string>& argume
         if (!fs::is_directory(path)) {
             const std::string extension = ImageExtensionOfFile(path);
             if (extension.empty())
-                throw TError(argument + (fs::exists(path) ? " is not a PNG, JPEG, GIF, BMP or TIFF "
-                                                            "image"
-                                                          : " does not exist"));
+                throw TError(fs::exists(path)
+                                 ? argument + " is not a PNG, JPEG, GIF, BMP or TIFF image"
+                                 : argument + " does not exist");
             pages.push_back({path, extension, std::nullopt, ""});
             continue;
         }

@@ -222,8 +222,10 @@ void WriteBook(const TBookOutput& output, const std::vector<TPackEntry>& entries
 
     // Written beside the book and renamed into place: a failure never leaves half a book.
     const TScratch temporary(Beside(output.book, ".partial"));
-    const TScratch unsignedBook(Beside(output.book, ".unsigned"));
-    const fs::path& written = output.signing ? unsignedBook.Path() : temporary.Path();
+    std::optional<TScratch> unsignedBook;
+    if (output.signing)
+        unsignedBook.emplace(Beside(output.book, ".unsigned"));
+    const fs::path& written = unsignedBook ? unsignedBook->Path() : temporary.Path();
     {
         std::ofstream result(written, std::ios::binary | std::ios::trunc);
         std::ifstream image(output.viewer, std::ios::binary);
@@ -237,6 +239,8 @@ void WriteBook(const TBookOutput& output, const std::vector<TPackEntry>& entries
             throw TError("Cannot write " + written.string());
     }
     if (output.signing) {
+        // osslsigncode refuses to overwrite what a run cut short may have left.
+        fs::remove(temporary.Path());
         SignExecutable(written.string(), temporary.Path().string(), *output.signing);
         if (!TExeExtReader(temporary.Path().string()).IsSigned())
             throw TError("The signed book does not keep its package before its signature");
