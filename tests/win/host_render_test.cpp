@@ -291,11 +291,14 @@ TEST_F(HostRender, InvalidatingFromInsideDrawEndsAndStillDrawsWhatWasAsked) {
     Build();
     ASSERT_EQ(standin->Invalidate(nullptr), S_OK);
     const RECT asked{70, 30, 110, 80};
-    standin->InvalidateFromDraw(-1, &asked); // every Draw asks again
+    TStandinAction invalidate{};
+    invalidate.kind = kActInvalidateRect;
+    invalidate.rect = &asked;
+    standin->ActDuring(L"Draw", -1, &invalidate); // every Draw asks again
     host->OutputBitmap()->FillAll(kMarker);
     standin->ClearLog();
     ASSERT_EQ(standin->Invalidate(nullptr), S_OK);
-    standin->InvalidateFromDraw(0, nullptr);
+    standin->ActDuring(L"Draw", 0, nullptr);
     const auto lines = LogOf(*host);
     EXPECT_EQ(CountStarting(lines, "Draw("), 2);
     EXPECT_TRUE(InOrder(lines, {"Draw(aspect=32, bounds=null) -> S_OK",
