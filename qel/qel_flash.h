@@ -348,6 +348,10 @@ protected:
 
     void SetDescriptor(TControlDescriptor& descriptor, TEventSlot* firstEventSlot);
     HRESULT ApplyNewLayout();
+    // Closes the control, disconnects it and lets it go (once). The control may call back while
+    // it closes: a derived class runs this first in its destructor, and when its constructor
+    // fails, while everything the control can reach is still whole.
+    void ReleaseControl();
 
     // The stored movie that serves a "<list>" request of this name, or null.
     virtual TStream* ListedStream(const std::string& name) {

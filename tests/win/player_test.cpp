@@ -693,3 +693,118 @@ TEST_F(Player, AFailingOrDestroyingCommandHandlerRunsNoCommandTwice) {
     hosted.application->ProcessMessages();
     EXPECT_EQ(seen, std::vector<std::wstring>{L"close now"});
 }
+
+// ---- the player's life
+
+TEST_F(Player, EventsRaisedWhileTheControlClosesOrDeactivatesFindAWholePlayer) {
+    std::vector<std::string> seen;
+    const uint32_t serial = player->Serial();
+    // Each handler looks at the player it is given: still the live player of its serial.
+    const auto whole = [serial](TqelFlashPlayer& sender) {
+        return TqelFlashPlayer::FindLive(serial) == &sender && sender.Serial() == serial;
+    };
+    player->SetOnReadyStateChange([&](TqelFlashPlayer& sender, int32_t state) {
+        seen.push_back("ready " + std::to_string(state) + (whole(sender) ? "" : " (gone)"));
+    });
+    player->SetOnProgress([&](TqelFlashPlayer& sender, int32_t percent) {
+        seen.push_back("progress " + std::to_string(percent) + (whole(sender) ? "" : " (gone)"));
+    });
+    player->SetOnFlashCall([&](TqelFlashPlayer& sender, const std::wstring& request) {
+        seen.push_back("call " + WideToAnsi(request) + (whole(sender) ? "" : " (gone)"));
+    });
+    player->OnHandleFSCommand = [&](TqelFlashPlayer&, const std::wstring&, const std::wstring&) {
+        seen.push_back("command");
+    };
+    auto raiseDuring = [&](const wchar_t* call, DISPID dispid, std::vector<VARIANT> args) {
+        TStandinAction raise{};
+        raise.kind = kActRaiseEvent;
+        raise.dispid = dispid;
+        raise.count = static_cast<ULONG>(args.size());
+        raise.args = args.data();
+        EXPECT_EQ(standin->ActDuring(call, 1, &raise), S_OK);
+        for (VARIANT& v : args)
+            VariantClear(&v);
+    };
+    auto integer = [](LONG value) {
+        VARIANT v;
+        V_VT(&v) = VT_I4;
+        V_I4(&v) = value;
+        return v;
+    };
+    auto text = [](const wchar_t* value) {
+        VARIANT v;
+        V_VT(&v) = VT_BSTR;
+        V_BSTR(&v) = SysAllocString(value);
+        return v;
+    };
+
+    raiseDuring(L"InPlaceDeactivate", FlashEvent::kReadyStateChange, {integer(2)});
+    player->InPlaceIntf()->InPlaceDeactivate();
+    EXPECT_EQ(seen, std::vector<std::string>{"ready 2"});
+    EXPECT_EQ(player->InPlaceIntf(), nullptr);
+
+    seen.clear();
+    raiseDuring(L"Close", FlashEvent::kReadyStateChange, {integer(4)});
+    raiseDuring(L"Close", FlashEvent::kOnProgress, {integer(100)});
+    raiseDuring(L"Close", FlashEvent::kFlashCall, {text(L"<invoke name=\"bye\"/>")});
+    raiseDuring(L"Close", FlashEvent::kFSCommand, {text(L"fullscreen"), text(L"false")});
+    delete player;
+    hosted.application->ProcessMessages(); // the command queued while closing finds no player
+    EXPECT_EQ(seen,
+              (std::vector<std::string>{"ready 4", "progress 100", "call <invoke name=\"bye\"/>"}));
+    EXPECT_TRUE(hosted.errors.empty());
+}
+
+TEST_F(Player, AFailedConstructionLeavesNothingAPostedMessageCanFind) {
+    const uint32_t last = player->Serial();
+    SetEnvironmentVariableW(L"LEAFTURN_STANDIN_FAIL", L"DoVerb=0x80004005");
+    EXPECT_THROW(new TqelFlashPlayer(hosted.form), TOleError);
+    SetEnvironmentVariableW(L"LEAFTURN_STANDIN_FAIL", nullptr);
+    EXPECT_EQ(TqelFlashPlayer::FindLive(last + 1), nullptr);
+    PostMessageA(gCommandHandler->Handle(), kFSCommandMessage, last + 1, 0);
+    hosted.application->ProcessMessages();
+    EXPECT_GT(NewPlayer()->Serial(), last + 1); // the number is never given again
+    EXPECT_TRUE(hosted.errors.empty());
+}
+
+TEST_F(Player, AHandlerReplacedWhileItRunsLivesUntilItReturns) {
+    // Held only by a handler: it goes when the handler does, and tells whether that was early.
+    struct TWatch {
+        bool& running;
+        bool& early;
+        ~TWatch() { early = early || running; }
+    };
+    bool running = false, early = false;
+    int calls = 0;
+    player->SetOnReadyStateChange([watch = std::make_shared<TWatch>(running, early), &running,
+                                   &calls](TqelFlashPlayer& sender, int32_t) {
+        running = true;
+        ++calls;
+        sender.SetOnReadyStateChange(nullptr);
+        running = false;
+    });
+    player->OnHandleFSCommand = [watch = std::make_shared<TWatch>(running, early), &running,
+                                 &calls](TqelFlashPlayer& sender, const std::wstring&,
+                                         const std::wstring&) {
+        running = true;
+        ++calls;
+        sender.OnHandleFSCommand = nullptr;
+        running = false;
+    };
+    VARIANT v[2];
+    V_VT(&v[0]) = VT_I4;
+    V_I4(&v[0]) = 3;
+    EXPECT_EQ(standin->RaiseEvent(FlashEvent::kReadyStateChange, 1, v), S_OK);
+    EXPECT_EQ(calls, 1);
+    EXPECT_FALSE(early);
+    V_VT(&v[0]) = VT_BSTR;
+    V_BSTR(&v[0]) = SysAllocString(L"quit");
+    V_VT(&v[1]) = VT_BSTR;
+    V_BSTR(&v[1]) = nullptr;
+    EXPECT_EQ(standin->RaiseEvent(FlashEvent::kFSCommand, 2, v), S_OK);
+    VariantClear(&v[0]);
+    hosted.application->ProcessMessages();
+    EXPECT_EQ(calls, 2);
+    EXPECT_FALSE(early);
+    EXPECT_FALSE(player->OnHandleFSCommand);
+}
