@@ -130,6 +130,7 @@ public:
     bool CreationFailed() const { return creationFailed_; }
     IOleObject_Flash* HostedObject() const { return hostedObject_.Get(); }
     IOleInPlaceObject* InPlaceIntf() const { return inPlaceIntf_.Get(); }
+    IOleInPlaceActiveObject* ActiveIntf() const { return activeIntf_.Get(); }
     IOleInPlaceObjectWindowless* WindowlessIntf() const { return windowlessIntf_.Get(); }
     IViewObject* ViewIntf() const { return viewIntf_.Get(); }
     IOleControl* ControlIntf() const { return controlIntf_.Get(); }
@@ -416,12 +417,16 @@ private:
     bool recaptureOnPaint_ = false;
     bool resizeGuard_ = false;
     bool transparent_ = true;
-    // A control that invalidates while it is being painted gets one paint more afterwards,
-    // covering all it asked for, instead of a paint inside the paint.
+    // A control that invalidates while it is being painted or resized gets one paint more
+    // afterwards, covering all it asked for, instead of a paint inside the paint or one at the
+    // old size.
     bool painting_ = false;
     bool repaintRequested_ = false;
     std::optional<RECT> requestedDirty_; // none: everything
     bool repaintingForControl_ = false;  // inside the control's InvalidateRect or InvalidateRgn
+    bool followingUp_ = false;           // painting what was asked for during a paint
+    // The context GetDC lends the control outside a paint, until its ReleaseDC.
+    TControlCanvas controlCanvas_{*this};
 
     // Input.
     bool disableFlashPopup_ = false;
