@@ -165,6 +165,42 @@ TEST_F(Viewer, TheShippedConfigurationMaximizesWithItsCaptionButKeepsTheTitle) {
     ExpectClosesCleanly();
 }
 
+TEST_F(Viewer, AWindowThatOpensMaximizedRestoresCentredAtItsDesignSize) {
+    const RECT work = WorkArea();
+    const RECT centred{work.left + (work.right - work.left - 765) / 2,
+                       work.top + (work.bottom - work.top - 541) / 2, 0, 0};
+    // As the user restores it: the window's restore command, then where it lands.
+    auto restoresCentred = [&] {
+        PostMessageA(viewer->MainWindow(), WM_SYSCOMMAND, SC_RESTORE, 0);
+        WaitUntil([&] {
+            const TViewerWindowState s = viewer->State();
+            return !s.zoomed && s.rect.left == centred.left && s.rect.top == centred.top &&
+                   s.rect.right - s.rect.left == 765;
+        });
+        const TViewerWindowState s = viewer->State();
+        EXPECT_FALSE(s.zoomed);
+        EXPECT_EQ(s.rect.right - s.rect.left, 765);
+        EXPECT_EQ(s.rect.bottom - s.rect.top, 541);
+        EXPECT_EQ(s.rect.left, centred.left);
+        EXPECT_EQ(s.rect.top, centred.top);
+    };
+    Start(kShippedExeConfig);
+    ASSERT_TRUE(WaitUntil([&] { return viewer->State().zoomed; }));
+    restoresCentred();
+    ExpectClosesCleanly();
+
+    // From full screen: Esc leaves it maximized, and restoring goes to the same place.
+    Start(Config(3));
+    ASSERT_TRUE(WaitUntil([&] { return CoversScreen(viewer->State().rect); }));
+    viewer->PressKey(VK_ESCAPE);
+    ASSERT_TRUE(WaitUntil([&] {
+        const TViewerWindowState s = viewer->State();
+        return NormalStyle(s.style) && s.zoomed;
+    }));
+    restoresCentred();
+    ExpectClosesCleanly();
+}
+
 TEST_F(Viewer, FixedSizeOpensCentredAtThatSize) {
     const TViewerWindowState state = Start(Config(1, 1024, 768)).State();
     EXPECT_EQ(state.rect.right - state.rect.left, 1024);
