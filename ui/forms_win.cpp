@@ -102,6 +102,15 @@ void TForm::DoCreate() {
 }
 
 void TForm::WndProc(TMessage& message) {
+    // The main form's minimize box minimizes the program to its taskbar entry.
+    if (message.Msg == WM_SYSCOMMAND && (message.WParam & 0xFFF0) == SC_MINIMIZE) {
+        TApplication* application = TApplication::Instance();
+        if (application && application->MainForm() == this) {
+            application->Minimize();
+            message.Result = 0;
+            return;
+        }
+    }
     if (message.Msg == WM_CLOSE) {
         // Closing the main form ends the program; other forms only hide.
         TApplication* application = TApplication::Instance();

@@ -201,6 +201,40 @@ TEST_F(Viewer, AWindowThatOpensMaximizedRestoresCentredAtItsDesignSize) {
     ExpectClosesCleanly();
 }
 
+TEST_F(Viewer, HasOneTaskbarEntryNamedByTheTitleThatMinimizesRestoresAndActivatesIt) {
+    Start(kShippedExeConfig);
+    ASSERT_TRUE(WaitUntil([&] { return viewer->State().zoomed; }));
+    std::vector<HWND> entries;
+    ASSERT_TRUE(WaitUntil([&] { return (entries = viewer->TaskbarWindows()).size() == 1; }))
+        << entries.size() << " taskbar entries";
+    const HWND entry = entries[0], main = viewer->MainWindow();
+    EXPECT_EQ(WindowText(entry), "Leafturn Book");
+    EXPECT_EQ(WindowText(main), "Full page fax print");
+    auto minimized = [&] { return IsIconic(entry) && !IsWindowVisible(main); };
+    auto restored = [&] {
+        return !IsIconic(entry) && IsWindowVisible(main) && IsZoomed(main) &&
+               GetForegroundWindow() == main;
+    };
+    // Through the entry, and through the main window's own minimize box.
+    for (const HWND minimizer : {entry, main}) {
+        PostMessageA(minimizer, WM_SYSCOMMAND, SC_MINIMIZE, 0);
+        EXPECT_TRUE(WaitUntil(minimized));
+        PostMessageA(entry, WM_SYSCOMMAND, SC_RESTORE, 0);
+        EXPECT_TRUE(WaitUntil(restored));
+    }
+    // Activating the entry brings the main window to the front.
+    const HWND other = CreateWindowExA(0, "STATIC", "another program", WS_OVERLAPPEDWINDOW, 0, 0,
+                                       200, 100, nullptr, nullptr, nullptr, nullptr);
+    ShowWindow(other, SW_SHOW);
+    SetForegroundWindow(other);
+    ASSERT_TRUE(WaitUntil([&] { return GetForegroundWindow() == other; }));
+    SetForegroundWindow(entry);
+    EXPECT_TRUE(WaitUntil([&] { return GetForegroundWindow() == main; }));
+    DestroyWindow(other);
+    EXPECT_EQ(viewer->TaskbarWindows(), std::vector<HWND>{entry});
+    ExpectClosesCleanly();
+}
+
 TEST_F(Viewer, FixedSizeOpensCentredAtThatSize) {
     const TViewerWindowState state = Start(Config(1, 1024, 768)).State();
     EXPECT_EQ(state.rect.right - state.rect.left, 1024);
