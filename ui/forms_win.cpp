@@ -97,8 +97,17 @@ void TForm::Close() {
 }
 
 void TForm::DoCreate() {
-    if (OnCreate)
+    if (!OnCreate)
+        return;
+    // An error of the creation handler is shown, and the form goes on to be shown and used.
+    try {
         OnCreate(*this);
+    } catch (...) {
+        TApplication* application = TApplication::Instance();
+        if (!application)
+            throw;
+        application->HandleCurrentException();
+    }
 }
 
 void TForm::WndProc(TMessage& message) {

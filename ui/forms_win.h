@@ -38,7 +38,8 @@ public:
     bool IsMdiChild() const { return false; }
     HMENU Menu() const { return nullptr; }
 
-    // After the form and its children have been created (the application calls it).
+    // After the form and its children have been created (the application calls it). An error
+    // of OnCreate goes to the application's default error handler.
     void DoCreate();
     std::function<void(TForm& sender)> OnCreate;
 

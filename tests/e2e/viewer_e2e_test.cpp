@@ -318,10 +318,13 @@ TEST_F(Viewer, ScriptCommandsSwitchFullScreenExactly) {
         const TViewerWindowState s = viewer->State();
         return FullScreenStyle(s.style) && CoversScreen(s.rect);
     };
-    // Other letter cases do nothing.
+    // Other letter cases do nothing. The commands run from the message loop, before the input
+    // that follows them: once a later key has arrived they have run.
     viewer->PressKey(VK_F4);
     viewer->PressKey(VK_F5);
-    ASSERT_TRUE(WaitUntil([&] { return Count("event.Invoke(150") >= 2; }));
+    viewer->PressKey('A');
+    ASSERT_TRUE(WaitForLog("OnWindowMessage(0x0101, 65, 0)"));
+    ASSERT_EQ(Count("event.Invoke(150"), 2u);
     EXPECT_FALSE(fullScreen());
     EXPECT_TRUE(NormalStyle(viewer->State().style));
 
@@ -358,6 +361,26 @@ TEST_F(Viewer, WithoutTheControlItStartsEmptyAndClosesCleanly) {
     EXPECT_EQ(state.caption, "No player");
     EXPECT_EQ(state.rect.right - state.rect.left, 700);
     EXPECT_EQ(Log(), "");
-    // No message box came up: the viewer's only visible windows are its own.
+    EXPECT_TRUE(viewer->Dialogs().empty()); // no message came up
+    ExpectClosesCleanly();
+}
+
+TEST_F(Viewer, AnErrorWhileTheWindowIsCreatedIsShownOnceAndTheViewerRunsOn) {
+    SetEnvironmentVariableA("LEAFTURN_STANDIN_FAIL", "LoadMovie=0x80004005");
+    viewer = std::make_unique<TViewerProcess>(Book(Config(1, 640, 480, "Broken movie")), LogPath());
+    SetEnvironmentVariableA("LEAFTURN_STANDIN_FAIL", nullptr);
+    // The application's default error handler, titled like the application.
+    std::vector<HWND> dialogs;
+    ASSERT_TRUE(WaitUntil([&] { return (dialogs = viewer->Dialogs()).size() == 1; }));
+    EXPECT_EQ(WindowText(dialogs[0]), "Leafturn Book");
+    EXPECT_FALSE(DialogText(dialogs[0]).empty());
+    PostMessageA(dialogs[0], WM_COMMAND, IDOK, 0);
+    ASSERT_TRUE(viewer->WaitForWindow());
+    EXPECT_TRUE(viewer->Dialogs().empty());
+    EXPECT_EQ(viewer->State().caption, "Broken movie");
+    EXPECT_TRUE(LogHas("LoadMovie(0, \"http://ltb/book.swf\") -> E_FAIL"));
+    viewer->PressKey('A');
+    EXPECT_TRUE(WaitForLog("OnWindowMessage(0x0101, 65, 0)"));
+    EXPECT_TRUE(viewer->Dialogs().empty());
     ExpectClosesCleanly();
 }
