@@ -491,6 +491,66 @@ public:
     void SetFLVPlaybackSkin(TqelFLVSkins skin);
     void ApplyVolume(int32_t value);
 
+    // The control's own settings, read from and written to the control on every access (never
+    // kept here, never part of the stored description).
+    using TqelOleControl::SetMenu; // the frame's, beside the setting's
+    int32_t Quality() { return ReadIntProperty(FlashProperty::kQuality); }
+    void SetQuality(int32_t value) { WriteIntProperty(FlashProperty::kQuality, value); }
+    bool Loop() { return ReadBoolProperty(FlashProperty::kLoop); }
+    void SetLoop(bool value) { WriteBoolProperty(FlashProperty::kLoop, value); }
+    int32_t FrameNum() { return ReadIntProperty(FlashProperty::kFrameNum); }
+    void SetFrameNum(int32_t value) { WriteIntProperty(FlashProperty::kFrameNum, value); }
+    int32_t ScaleMode() { return ReadIntProperty(FlashProperty::kScaleMode); }
+    void SetScaleMode(int32_t value) { WriteIntProperty(FlashProperty::kScaleMode, value); }
+    int32_t AlignMode() { return ReadIntProperty(FlashProperty::kAlignMode); }
+    void SetAlignMode(int32_t value) { WriteIntProperty(FlashProperty::kAlignMode, value); }
+    int32_t BackgroundColor() { return ReadIntProperty(FlashProperty::kBackgroundColor); }
+    void SetBackgroundColor(int32_t value) {
+        WriteIntProperty(FlashProperty::kBackgroundColor, value);
+    }
+    bool Playing() { return ReadBoolProperty(FlashProperty::kPlaying); }
+    void SetPlaying(bool value) { WriteBoolProperty(FlashProperty::kPlaying, value); }
+    std::wstring SAlign() { return ReadWideProperty(FlashProperty::kSAlign); }
+    void SetSAlign(const std::wstring& value) { WriteWideProperty(FlashProperty::kSAlign, value); }
+    bool Menu() { return ReadBoolProperty(FlashProperty::kMenu); }
+    void SetMenu(bool value) { WriteBoolProperty(FlashProperty::kMenu, value); }
+    std::wstring Base() { return ReadWideProperty(FlashProperty::kBase); }
+    void SetBase(const std::wstring& value) { WriteWideProperty(FlashProperty::kBase, value); }
+    std::wstring Scale() { return ReadWideProperty(FlashProperty::kScale); }
+    void SetScale(const std::wstring& value) { WriteWideProperty(FlashProperty::kScale, value); }
+    bool DeviceFont() { return ReadBoolProperty(FlashProperty::kDeviceFont); }
+    void SetDeviceFont(bool value) { WriteBoolProperty(FlashProperty::kDeviceFont, value); }
+    bool EmbedMovie() { return ReadBoolProperty(FlashProperty::kEmbedMovie); }
+    void SetEmbedMovie(bool value) { WriteBoolProperty(FlashProperty::kEmbedMovie, value); }
+    std::wstring BGColor() { return ReadWideProperty(FlashProperty::kBGColor); }
+    void SetBGColor(const std::wstring& value) {
+        WriteWideProperty(FlashProperty::kBGColor, value);
+    }
+    std::wstring Quality2() { return ReadWideProperty(FlashProperty::kQuality2); }
+    void SetQuality2(const std::wstring& value) {
+        WriteWideProperty(FlashProperty::kQuality2, value);
+    }
+    std::wstring SWRemote() { return ReadWideProperty(FlashProperty::kSWRemote); }
+    void SetSWRemote(const std::wstring& value) {
+        WriteWideProperty(FlashProperty::kSWRemote, value);
+    }
+    std::wstring FlashVars() { return ReadWideProperty(FlashProperty::kFlashVars); }
+    void SetFlashVars(const std::wstring& value) {
+        WriteWideProperty(FlashProperty::kFlashVars, value);
+    }
+    std::wstring AllowScriptAccess() { return ReadWideProperty(FlashProperty::kAllowScriptAccess); }
+    void SetAllowScriptAccess(const std::wstring& value) {
+        WriteWideProperty(FlashProperty::kAllowScriptAccess, value);
+    }
+    std::wstring MovieData() { return ReadWideProperty(FlashProperty::kMovieData); }
+    void SetMovieData(const std::wstring& value) {
+        WriteWideProperty(FlashProperty::kMovieData, value);
+    }
+    bool SeamlessTabbing() { return ReadBoolProperty(FlashProperty::kSeamlessTabbing); }
+    void SetSeamlessTabbing(bool value) {
+        WriteBoolProperty(FlashProperty::kSeamlessTabbing, value);
+    }
+
     void SetOnReadyStateChange(TqelFlashPlayerOnReadyStateChange handler);
     void SetOnProgress(TqelFlashPlayerOnProgress handler);
     void SetOnFlashCall(TqelFlashFlashCall handler);

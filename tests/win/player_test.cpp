@@ -574,6 +574,107 @@ TEST_F(Player, SetsTheSkinVariableAtOnce) {
     EXPECT_EQ(Variable(L"flv.skin"), L"mojave.swf");
 }
 
+// ---- the control's settings
+
+TEST_F(Player, PublishesTheControlsSettingsThroughTheControlOnEveryAccess) {
+    using P = TqelFlashPlayer;
+    struct TInteger {
+        DISPID dispid;
+        int32_t (P::*get)();
+        void (P::*set)(int32_t);
+    };
+    struct TBoolean {
+        DISPID dispid;
+        bool (P::*get)();
+        void (P::*set)(bool);
+    };
+    struct TText {
+        DISPID dispid;
+        std::wstring (P::*get)();
+        void (P::*set)(const std::wstring&);
+    };
+    const TInteger integers[] = {{105, &P::Quality, &P::SetQuality},
+                                 {107, &P::FrameNum, &P::SetFrameNum},
+                                 {120, &P::ScaleMode, &P::SetScaleMode},
+                                 {121, &P::AlignMode, &P::SetAlignMode},
+                                 {123, &P::BackgroundColor, &P::SetBackgroundColor}};
+    const TBoolean booleans[] = {{106, &P::Loop, &P::SetLoop},
+                                 {125, &P::Playing, &P::SetPlaying},
+                                 {135, &P::Menu, &P::SetMenu},
+                                 {138, &P::DeviceFont, &P::SetDeviceFont},
+                                 {139, &P::EmbedMovie, &P::SetEmbedMovie},
+                                 {192, &P::SeamlessTabbing, &P::SetSeamlessTabbing}};
+    const TText texts[] = {{134, &P::SAlign, &P::SetSAlign},
+                           {136, &P::Base, &P::SetBase},
+                           {137, &P::Scale, &P::SetScale},
+                           {140, &P::BGColor, &P::SetBGColor},
+                           {141, &P::Quality2, &P::SetQuality2},
+                           {159, &P::SWRemote, &P::SetSWRemote},
+                           {170, &P::FlashVars, &P::SetFlashVars},
+                           {171, &P::AllowScriptAccess, &P::SetAllowScriptAccess},
+                           {190, &P::MovieData, &P::SetMovieData}};
+    // What the control holds, as text.
+    auto held = [&](DISPID dispid) {
+        VARIANT v, text;
+        VariantInit(&v);
+        VariantInit(&text);
+        standin->GetProperty(dispid, &v);
+        VariantChangeType(&text, &v, 0, VT_BSTR);
+        const std::string result = WideToAnsi(BstrText(V_BSTR(&text)));
+        VariantClear(&v);
+        VariantClear(&text);
+        return result;
+    };
+    // What the player sent: the type's own variant.
+    auto sent = [&](DISPID dispid, const std::string& value) {
+        return LogOf(*player).back() ==
+               "Invoke(" + std::to_string(dispid) + ", PROPERTYPUT, " + value + ") -> S_OK";
+    };
+    // Written, held by the control, read back; read again after the control's value changed
+    // behind the player's back.
+    VARIANT other;
+    for (const TInteger& p : integers) {
+        (player->*p.set)(-7);
+        EXPECT_TRUE(sent(p.dispid, "I4 -7")) << p.dispid;
+        EXPECT_EQ(held(p.dispid), "-7") << p.dispid;
+        EXPECT_EQ((player->*p.get)(), -7) << p.dispid;
+        V_VT(&other) = VT_I4;
+        V_I4(&other) = 12;
+        player->WriteProperty(p.dispid, other);
+        EXPECT_EQ((player->*p.get)(), 12) << p.dispid;
+    }
+    for (const TBoolean& p : booleans) {
+        (player->*p.set)(false);
+        EXPECT_TRUE(sent(p.dispid, "BOOL 0")) << p.dispid;
+        EXPECT_FALSE((player->*p.get)()) << p.dispid;
+        (player->*p.set)(true);
+        EXPECT_TRUE(sent(p.dispid, "BOOL -1")) << p.dispid;
+        EXPECT_EQ(held(p.dispid), "-1") << p.dispid; // read as true
+        EXPECT_TRUE((player->*p.get)()) << p.dispid;
+        V_VT(&other) = VT_BOOL;
+        V_BOOL(&other) = VARIANT_FALSE;
+        player->WriteProperty(p.dispid, other);
+        EXPECT_FALSE((player->*p.get)()) << p.dispid;
+    }
+    for (const TText& p : texts) {
+        (player->*p.set)(L"files/x");
+        EXPECT_TRUE(sent(p.dispid, "BSTR \"files/x\"")) << p.dispid;
+        EXPECT_EQ(held(p.dispid), "files/x") << p.dispid;
+        EXPECT_EQ((player->*p.get)(), L"files/x") << p.dispid;
+        (player->*p.set)(L""); // sent as a null string
+        EXPECT_TRUE(sent(p.dispid, "BSTR null")) << p.dispid;
+        EXPECT_EQ((player->*p.get)(), L"") << p.dispid;
+    }
+    // None of them is part of the stored description.
+    TMemoryStream description;
+    WriteStoredDescription(description, *player, "qelflshplyr1");
+    const std::string stored(reinterpret_cast<const char*>(description.Memory()),
+                             static_cast<size_t>(description.Size()));
+    EXPECT_NE(stored.find("ControlData"), std::string::npos);
+    for (const char* name : {"Quality", "Loop", "Menu", "Scale", "FlashVars", "Seamless"})
+        EXPECT_EQ(stored.find(name), std::string::npos) << name;
+}
+
 // ---- failures of the control
 
 TEST_F(Player, RaisesTheControlsFailuresToTheCaller) {
