@@ -95,7 +95,8 @@ struct IStandinControl : public IUnknown {
     // an unknown kind.
     virtual HRESULT STDMETHODCALLTYPE Act(const TStandinAction* action) = 0;
     // From now on, during each of the next `times` calls (-1: every one) logged under call (as
-    // FailCall names them: L"Close", L"Draw", L"SetObjectRects", ...), the stand-in makes
+    // FailCall names them: L"Close", L"Draw", L"SetObjectRects", ...; QueryInterface has no
+    // actions), the stand-in makes
     // action's call after the call's own work (before it, with action->before). Actions of one
     // call run in the order they were given. A null action forgets every action of call.
     virtual HRESULT STDMETHODCALLTYPE ActDuring(LPCWSTR call, LONG times,
