@@ -144,10 +144,10 @@ void TApplication::Restore() {
 void TApplication::ActivateMainForm() {
     if (!mainForm_ || !mainForm_->HandleAllocated())
         return;
-    const HWND form = mainForm_->Handle();
-    // Not while a message box or another modal window keeps it disabled.
-    if (IsWindowVisible(form) && IsWindowEnabled(form))
-        SetActiveWindow(form);
+    // The form, or the message box it is waiting on.
+    const HWND target = GetLastActivePopup(mainForm_->Handle());
+    if (IsWindowVisible(target) && IsWindowEnabled(target))
+        SetActiveWindow(target);
 }
 
 void TApplication::Terminate() {
