@@ -88,14 +88,6 @@ void TfrmMain::LeaveFullScreen() {
     fullScreen_ = false;
 }
 
-void TfrmMain::ShowConfigured() {
-    Show();
-    // A window that was hidden when it entered full screen is maximized only now: it is made to
-    // cover the whole screen again.
-    if (fullScreen_)
-        SetBounds(0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN));
-}
-
 void TfrmMain::qelflshplyr1HandleFSCommand(TqelFlashPlayer&, const std::wstring& command,
                                            const std::wstring& args) {
     if (command == L"fullscreen" && args == L"true")

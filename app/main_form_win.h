@@ -21,8 +21,6 @@ public:
     void EnterFullScreen();
     void LeaveFullScreen();
     bool InFullScreen() const { return fullScreen_; }
-    // Shows the window as configured.
-    void ShowConfigured();
 
     void qelflshplyr1HandleFSCommand(TqelFlashPlayer& sender, const std::wstring& command,
                                      const std::wstring& args);

@@ -14,7 +14,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
         auto frmMain = std::make_unique<TfrmMain>(nullptr);
         application.SetMainForm(frmMain.get());
         frmMain->DoCreate();
-        frmMain->ShowConfigured();
+        frmMain->Show();
         application.Run();
     } catch (...) {
         application.HandleCurrentException();

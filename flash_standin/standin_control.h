@@ -26,8 +26,51 @@ constexpr BYTE kVeilAlpha = 128; // result = (veil * alpha + old * (255 - alpha)
 constexpr COLORREF kTextColor = RGB(0, 0, 0);
 } // namespace StandinPicture
 
-// A Draw nested this deep inside other Draws does not invalidate again, whatever was asked.
-inline constexpr int kStandinDrawDepthLimit = 8;
+// A call nested this deep inside calls of the same name runs none of the actions asked for it.
+inline constexpr int kStandinActionDepthLimit = 8;
+
+// A call the stand-in makes into its host when a test asks: at once (IStandinControl::Act) or
+// during a call the host makes into the stand-in (ActDuring). Each is logged as a call of the
+// stand-in's own, with the host's answer.
+enum TStandinActionKind : LONG {
+    // Invoke(dispid, DISPATCH_METHOD) on every event sink with count args, first argument first.
+    kActRaiseEvent = 1,
+    // The windowless site's InvalidateRect(rect or null, FALSE), InvalidateRgn(a region of rect
+    // or null, FALSE), ScrollRect(dx, dy, rect, clip), AdjustRect(a copy of rect) and
+    // OnDefWindowMessage(message, wParam, lParam).
+    kActInvalidateRect,
+    kActInvalidateRgn,
+    kActScrollRect,
+    kActAdjustRect,
+    kActDefWindowMessage,
+    // The windowless site's GetDC(rect, flags); the picture is drawn through the context at the
+    // in-place rectangle, and ReleaseDC gives it back.
+    kActGetDC,
+    // The in-place site's OnPosRectChange(rect).
+    kActPosRectChange,
+    // The in-place frame's SetActiveObject(the control's active object, or null when flags is
+    // 1, name null).
+    kActSetActiveObject,
+    // The client site's RequestNewObjectLayout().
+    kActRequestNewObjectLayout,
+};
+
+// One action; members a kind does not name are ignored. Zero-initialise and fill in.
+struct TStandinAction {
+    LONG kind;
+    DISPID dispid;
+    ULONG count;
+    const VARIANT* args; // copied when the action is kept
+    const RECT* rect;    // null: none
+    const RECT* clip;
+    LONG dx, dy;
+    UINT message;
+    WPARAM wParam;
+    LPARAM lParam;
+    DWORD flags;
+    // ActDuring: before the call's own work rather than after it.
+    BOOL before;
+};
 
 struct IStandinControl : public IUnknown {
     // The value FlashVersion reports from now on.
@@ -46,9 +89,18 @@ struct IStandinControl : public IUnknown {
     virtual HRESULT STDMETHODCALLTYPE Invalidate(const RECT* rect) = 0;
     // The windowless site's InvalidateRgn(a region of rect or null, FALSE).
     virtual HRESULT STDMETHODCALLTYPE InvalidateRegion(const RECT* rect) = 0;
-    // During each of the next `times` Draw calls (-1: every one, 0: stop) the stand-in calls the
-    // site's InvalidateRect(rect or null) after drawing, so the host paints from inside its paint.
-    virtual HRESULT STDMETHODCALLTYPE InvalidateFromDraw(LONG times, const RECT* rect) = 0;
+
+    // Makes the call action names now and returns the host's answer; E_UNEXPECTED when the peer
+    // it needs is missing (the in-place interfaces while not in place active), E_INVALIDARG for
+    // an unknown kind.
+    virtual HRESULT STDMETHODCALLTYPE Act(const TStandinAction* action) = 0;
+    // From now on, during each of the next `times` calls (-1: every one) logged under call (as
+    // FailCall names them: L"Close", L"Draw", L"SetObjectRects", ...; QueryInterface has no
+    // actions), the stand-in makes
+    // action's call after the call's own work (before it, with action->before). Actions of one
+    // call run in the order they were given. A null action forgets every action of call.
+    virtual HRESULT STDMETHODCALLTYPE ActDuring(LPCWSTR call, LONG times,
+                                                const TStandinAction* action) = 0;
 
     // The windowless site's SetCapture, GetCapture, SetFocus, GetFocus; each returns the site's
     // answer (E_UNEXPECTED while not in place active).
@@ -84,7 +136,9 @@ struct IStandinControl : public IUnknown {
                                                    LPCWSTR description) = 0;
     // From now on the call logged under name (a method name as the log writes it, such as
     // L"LoadMovie" or L"DoVerb", or L"QueryInterface(IPersistStreamInit)") returns code at once
-    // and does nothing else; it is still logged. S_OK as code makes it work again.
+    // and does nothing else; it is still logged. S_OK as code makes it work again. A control
+    // created while the environment variable LEAFTURN_STANDIN_FAIL holds "name=code" pairs
+    // separated by ";" starts with those faults.
     virtual HRESULT STDMETHODCALLTYPE FailCall(LPCWSTR name, HRESULT code) = 0;
 
     // The scene shown: the current page (0-based), the number of pages, and whether the last

@@ -165,11 +165,12 @@ HRESULT TStandinControl::FireEvent(DISPID dispid, ULONG count, const VARIANT* ar
 }
 
 HRESULT TStandinControl::RaiseEvent(DISPID dispid, ULONG count, const VARIANT* args) {
-    return Private([&] {
-        if (count > 0 && !args)
-            return E_POINTER;
-        return FireEvent(dispid, count, args);
-    });
+    TStandinAction action{};
+    action.kind = kActRaiseEvent;
+    action.dispid = dispid;
+    action.count = count;
+    action.args = args;
+    return Act(&action);
 }
 
 HRESULT TStandinControl::NotifyChanged(DISPID dispid) {

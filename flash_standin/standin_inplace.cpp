@@ -310,32 +310,17 @@ HRESULT TStandinControl::GetDropTarget(IDropTarget** target) {
 // The private interface's input and repaint requests, made through the windowless site.
 
 HRESULT TStandinControl::Invalidate(const RECT* rect) {
-    return Private([&] {
-        if (!windowless_)
-            return E_UNEXPECTED;
-        return Out(L"site.InvalidateRect", LogText::Rect(rect) + L", FALSE",
-                   windowless_->InvalidateRect(rect, FALSE));
-    });
+    TStandinAction action{};
+    action.kind = kActInvalidateRect;
+    action.rect = rect;
+    return Act(&action);
 }
 
 HRESULT TStandinControl::InvalidateRegion(const RECT* rect) {
-    return Private([&] {
-        if (!windowless_)
-            return E_UNEXPECTED;
-        const TGdiObject region(rect ? CreateRectRgnIndirect(rect) : nullptr);
-        return Out(L"site.InvalidateRgn", LogText::Rect(rect) + L", FALSE",
-                   windowless_->InvalidateRgn(static_cast<HRGN>(region.Get()), FALSE));
-    });
-}
-
-HRESULT TStandinControl::InvalidateFromDraw(LONG times, const RECT* rect) {
-    return Private([&] {
-        invalidateFromDraw_ = times;
-        invalidateFromDrawRect_.reset();
-        if (rect)
-            invalidateFromDrawRect_ = *rect;
-        return S_OK;
-    });
+    TStandinAction action{};
+    action.kind = kActInvalidateRgn;
+    action.rect = rect;
+    return Act(&action);
 }
 
 HRESULT TStandinControl::RequestCapture(BOOL capture) {

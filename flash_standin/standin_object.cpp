@@ -3,6 +3,9 @@
 
 #include "flash_standin/standin_object.h"
 
+#include <algorithm>
+#include <cwchar>
+
 namespace {
 
 // Sited before loading; activated in place as soon as it is visible; its own window rather than
@@ -22,10 +25,35 @@ auto NoArgs() {
     return [] { return std::wstring(); };
 }
 
+// The faults LEAFTURN_STANDIN_FAIL gives every new control: "name=code" pairs separated by ";",
+// the code in C notation (0x80004005). A pair without a code is skipped.
+std::map<std::wstring, HRESULT> FaultsOfEnvironment() {
+    std::map<std::wstring, HRESULT> faults;
+    const DWORD size = GetEnvironmentVariableW(L"LEAFTURN_STANDIN_FAIL", nullptr, 0);
+    if (size == 0)
+        return faults;
+    std::wstring text(size, L'\0');
+    text.resize(GetEnvironmentVariableW(L"LEAFTURN_STANDIN_FAIL", text.data(), size));
+    for (size_t start = 0; start < text.size();) {
+        const size_t end = std::min(text.find(L';', start), text.size());
+        const std::wstring pair = text.substr(start, end - start);
+        start = end + 1;
+        const size_t equals = pair.rfind(L'=');
+        if (equals == std::wstring::npos || equals == 0 || equals + 1 == pair.size())
+            continue;
+        wchar_t* rest = nullptr;
+        const unsigned long code = std::wcstoul(pair.c_str() + equals + 1, &rest, 0);
+        if (*rest == L'\0')
+            faults[pair.substr(0, equals)] = static_cast<HRESULT>(code);
+    }
+    return faults;
+}
+
 } // namespace
 
 TStandinControl::TStandinControl()
-    : extent_(kDefaultExtent), propertyPoint_(*this, IID_IPropertyNotifySink),
+    : callFaults_(FaultsOfEnvironment()), extent_(kDefaultExtent),
+      propertyPoint_(*this, IID_IPropertyNotifySink),
       eventPoint_(*this, DIID_ShockwaveFlashEvents) {
     ResetProperties();
     StandinModuleLock();

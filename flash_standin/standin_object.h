@@ -264,7 +264,9 @@ public:
     HRESULT STDMETHODCALLTYPE NotifyChanged(DISPID dispid) override;
     HRESULT STDMETHODCALLTYPE Invalidate(const RECT* rect) override;
     HRESULT STDMETHODCALLTYPE InvalidateRegion(const RECT* rect) override;
-    HRESULT STDMETHODCALLTYPE InvalidateFromDraw(LONG times, const RECT* rect) override;
+    HRESULT STDMETHODCALLTYPE Act(const TStandinAction* action) override;
+    HRESULT STDMETHODCALLTYPE ActDuring(LPCWSTR call, LONG times,
+                                        const TStandinAction* action) override;
     HRESULT STDMETHODCALLTYPE RequestCapture(BOOL capture) override;
     HRESULT STDMETHODCALLTYPE QueryCapture() override;
     HRESULT STDMETHODCALLTYPE RequestFocus(BOOL focus) override;
@@ -285,9 +287,10 @@ public:
     // Used by the sub-objects and binding callbacks.
 
     // Runs one call into the stand-in at the COM boundary: the call fault set for name, if any,
-    // takes its place; exceptions become failure codes; the work queued meanwhile runs when the
-    // outermost call ends; the call's line is logged last. args gives the argument text, body
-    // the result and may append output text.
+    // takes its place; the actions asked for during it run before and after body; exceptions
+    // become failure codes; the work queued meanwhile runs when the outermost call ends; the
+    // call's line is logged last. args gives the argument text, body the result and may append
+    // output text.
     template <typename Args, typename Body>
     HRESULT Call(const wchar_t* name, Args&& args, Body&& body) noexcept;
     // The same for a private-interface call: not logged, no faults.
@@ -308,8 +311,22 @@ public:
     void RequestDone(const std::shared_ptr<TRequest>& request);
 
 private:
+    // The actions asked for during one call, and how deep that call is nested in itself now.
+    struct TKeptAction;
+    struct TCallActions {
+        std::vector<std::shared_ptr<TKeptAction>> actions;
+        int depth = 0;
+    };
+
     HRESULT FaultFor(const std::wstring& name) const;
     void RunLater() noexcept;
+
+    // Actions (standin_actions.cpp).
+    // The actions asked for during calls of name, or null when there are none.
+    TCallActions* ActionsDuring(const wchar_t* name);
+    // Runs the due actions of one phase of a call; nothing escapes.
+    void RunActions(const wchar_t* name, TCallActions* actions, bool before) noexcept;
+    HRESULT Perform(const TKeptAction& action);
 
     // Properties and stored state (standin_properties.cpp).
     void ResetProperties();
@@ -325,6 +342,8 @@ private:
     void HandleSceneInput(UINT message, WPARAM wParam, LPARAM lParam);
 
     // Pictures (standin_view.cpp).
+    // The current picture over what dc holds, leaving the DC's state as it was.
+    void DrawPicture(HDC dc, const RECT& area) const;
     void DrawPlaceholder(HDC dc, const RECT& area) const;
     std::vector<std::wstring> PlaceholderLines() const;
     // The picture changed: when the outermost call into the stand-in ends, the windowless site is
@@ -350,6 +369,7 @@ private:
     std::deque<std::function<void()>> work_;
     bool pictureChanged_ = false;
     std::map<std::wstring, HRESULT> callFaults_;
+    std::map<std::wstring, TCallActions> actions_; // entries stay once made: calls point at them
     std::map<DISPID, std::pair<HRESULT, std::wstring>> propertyFaults_;
 
     // Object state.
@@ -376,9 +396,6 @@ private:
     RECT clip_{};
 
     // Drawing.
-    int drawDepth_ = 0;
-    LONG invalidateFromDraw_ = 0;
-    std::optional<RECT> invalidateFromDrawRect_;
     bool frameOnly_ = false; // the placeholder without its veil and text
 
     // Loading.
@@ -406,13 +423,20 @@ HRESULT TStandinControl::Call(const wchar_t* name, Args&& args, Body&& body) noe
         {
             TDepth depth(depth_);
             if (result == S_OK) {
+                TCallActions* actions = ActionsDuring(name);
+                if (actions)
+                    ++actions->depth;
                 try {
+                    RunActions(name, actions, true);
                     result = body(outputs);
+                    RunActions(name, actions, false);
                 } catch (const std::bad_alloc&) {
                     result = E_OUTOFMEMORY;
                 } catch (...) {
                     result = E_FAIL;
                 }
+                if (actions)
+                    --actions->depth;
             }
             if (depth_ == 1)
                 RunLater();

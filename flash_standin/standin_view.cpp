@@ -62,37 +62,23 @@ HRESULT TStandinControl::Draw(DWORD aspect, LONG, void*, DVTARGETDEVICE*, HDC, H
                 area = position_;
             else
                 return E_INVALIDARG; // nowhere to draw
-            struct TDepth {
-                int& depth;
-                explicit TDepth(int& d) : depth(d) { ++depth; }
-                ~TDepth() { --depth; }
-            } depth(drawDepth_);
-            if (scene_ && scene_->picture) {
-                const int saved = SaveDC(dc);
-                DrawPictureScaled(dc, *scene_->picture, area);
-                RestoreDC(dc, saved);
-            } else if (frameOnly_) {
-                DrawPlaceholder(dc, area); // filling leaves the DC's state alone
-            } else {
-                const int saved = SaveDC(dc);
-                DrawPlaceholder(dc, area);
-                RestoreDC(dc, saved);
-            }
-            if (invalidateFromDraw_ != 0 && windowless_) {
-                if (drawDepth_ >= kStandinDrawDepthLimit) {
-                    Note(L"Draw nested " + std::to_wstring(drawDepth_) +
-                         L" deep: not invalidating again");
-                } else {
-                    if (invalidateFromDraw_ > 0)
-                        --invalidateFromDraw_;
-                    const RECT* rect =
-                        invalidateFromDrawRect_ ? &*invalidateFromDrawRect_ : nullptr;
-                    Out(L"site.InvalidateRect", LogText::Rect(rect) + L", FALSE",
-                        windowless_->InvalidateRect(rect, FALSE));
-                }
-            }
+            DrawPicture(dc, area);
             return S_OK;
         });
+}
+
+void TStandinControl::DrawPicture(HDC dc, const RECT& area) const {
+    if (scene_ && scene_->picture) {
+        const int saved = SaveDC(dc);
+        DrawPictureScaled(dc, *scene_->picture, area);
+        RestoreDC(dc, saved);
+    } else if (frameOnly_) {
+        DrawPlaceholder(dc, area); // filling leaves the DC's state alone
+    } else {
+        const int saved = SaveDC(dc);
+        DrawPlaceholder(dc, area);
+        RestoreDC(dc, saved);
+    }
 }
 
 void TStandinControl::DrawPlaceholder(HDC dc, const RECT& area) const {

@@ -130,6 +130,7 @@ public:
     bool CreationFailed() const { return creationFailed_; }
     IOleObject_Flash* HostedObject() const { return hostedObject_.Get(); }
     IOleInPlaceObject* InPlaceIntf() const { return inPlaceIntf_.Get(); }
+    IOleInPlaceActiveObject* ActiveIntf() const { return activeIntf_.Get(); }
     IOleInPlaceObjectWindowless* WindowlessIntf() const { return windowlessIntf_.Get(); }
     IViewObject* ViewIntf() const { return viewIntf_.Get(); }
     IOleControl* ControlIntf() const { return controlIntf_.Get(); }
@@ -350,6 +351,10 @@ protected:
     HRESULT ApplyNewLayout();
     // Creates the control object; by default the system's object of the descriptor's class.
     virtual HRESULT CreateControlObject(IOleObject_Flash** object);
+    // Closes the control, disconnects it and lets it go (once). The control may call back while
+    // it closes: a derived class runs this first in its destructor, and when its constructor
+    // fails, while everything the control can reach is still whole.
+    void ReleaseControl();
 
     // The stored movie that serves a "<list>" request of this name, or null.
     virtual TStream* ListedStream(const std::string& name) {
@@ -414,12 +419,16 @@ private:
     bool recaptureOnPaint_ = false;
     bool resizeGuard_ = false;
     bool transparent_ = true;
-    // A control that invalidates while it is being painted gets one paint more afterwards,
-    // covering all it asked for, instead of a paint inside the paint.
+    // A control that invalidates while it is being painted or resized gets one paint more
+    // afterwards, covering all it asked for, instead of a paint inside the paint or one at the
+    // old size.
     bool painting_ = false;
     bool repaintRequested_ = false;
     std::optional<RECT> requestedDirty_; // none: everything
     bool repaintingForControl_ = false;  // inside the control's InvalidateRect or InvalidateRgn
+    bool followingUp_ = false;           // painting what was asked for during a paint
+    // The context GetDC lends the control outside a paint, until its ReleaseDC.
+    TControlCanvas controlCanvas_{*this};
 
     // Input.
     bool disableFlashPopup_ = false;
@@ -490,6 +499,66 @@ public:
     TqelFLVSkins FLVPlaybackSkin() const { return skin_; }
     void SetFLVPlaybackSkin(TqelFLVSkins skin);
     void ApplyVolume(int32_t value);
+
+    // The control's own settings, read from and written to the control on every access (never
+    // kept here, never part of the stored description).
+    using TqelOleControl::SetMenu; // the frame's, beside the setting's
+    int32_t Quality() { return ReadIntProperty(FlashProperty::kQuality); }
+    void SetQuality(int32_t value) { WriteIntProperty(FlashProperty::kQuality, value); }
+    bool Loop() { return ReadBoolProperty(FlashProperty::kLoop); }
+    void SetLoop(bool value) { WriteBoolProperty(FlashProperty::kLoop, value); }
+    int32_t FrameNum() { return ReadIntProperty(FlashProperty::kFrameNum); }
+    void SetFrameNum(int32_t value) { WriteIntProperty(FlashProperty::kFrameNum, value); }
+    int32_t ScaleMode() { return ReadIntProperty(FlashProperty::kScaleMode); }
+    void SetScaleMode(int32_t value) { WriteIntProperty(FlashProperty::kScaleMode, value); }
+    int32_t AlignMode() { return ReadIntProperty(FlashProperty::kAlignMode); }
+    void SetAlignMode(int32_t value) { WriteIntProperty(FlashProperty::kAlignMode, value); }
+    int32_t BackgroundColor() { return ReadIntProperty(FlashProperty::kBackgroundColor); }
+    void SetBackgroundColor(int32_t value) {
+        WriteIntProperty(FlashProperty::kBackgroundColor, value);
+    }
+    bool Playing() { return ReadBoolProperty(FlashProperty::kPlaying); }
+    void SetPlaying(bool value) { WriteBoolProperty(FlashProperty::kPlaying, value); }
+    std::wstring SAlign() { return ReadWideProperty(FlashProperty::kSAlign); }
+    void SetSAlign(const std::wstring& value) { WriteWideProperty(FlashProperty::kSAlign, value); }
+    bool Menu() { return ReadBoolProperty(FlashProperty::kMenu); }
+    void SetMenu(bool value) { WriteBoolProperty(FlashProperty::kMenu, value); }
+    std::wstring Base() { return ReadWideProperty(FlashProperty::kBase); }
+    void SetBase(const std::wstring& value) { WriteWideProperty(FlashProperty::kBase, value); }
+    std::wstring Scale() { return ReadWideProperty(FlashProperty::kScale); }
+    void SetScale(const std::wstring& value) { WriteWideProperty(FlashProperty::kScale, value); }
+    bool DeviceFont() { return ReadBoolProperty(FlashProperty::kDeviceFont); }
+    void SetDeviceFont(bool value) { WriteBoolProperty(FlashProperty::kDeviceFont, value); }
+    bool EmbedMovie() { return ReadBoolProperty(FlashProperty::kEmbedMovie); }
+    void SetEmbedMovie(bool value) { WriteBoolProperty(FlashProperty::kEmbedMovie, value); }
+    std::wstring BGColor() { return ReadWideProperty(FlashProperty::kBGColor); }
+    void SetBGColor(const std::wstring& value) {
+        WriteWideProperty(FlashProperty::kBGColor, value);
+    }
+    std::wstring Quality2() { return ReadWideProperty(FlashProperty::kQuality2); }
+    void SetQuality2(const std::wstring& value) {
+        WriteWideProperty(FlashProperty::kQuality2, value);
+    }
+    std::wstring SWRemote() { return ReadWideProperty(FlashProperty::kSWRemote); }
+    void SetSWRemote(const std::wstring& value) {
+        WriteWideProperty(FlashProperty::kSWRemote, value);
+    }
+    std::wstring FlashVars() { return ReadWideProperty(FlashProperty::kFlashVars); }
+    void SetFlashVars(const std::wstring& value) {
+        WriteWideProperty(FlashProperty::kFlashVars, value);
+    }
+    std::wstring AllowScriptAccess() { return ReadWideProperty(FlashProperty::kAllowScriptAccess); }
+    void SetAllowScriptAccess(const std::wstring& value) {
+        WriteWideProperty(FlashProperty::kAllowScriptAccess, value);
+    }
+    std::wstring MovieData() { return ReadWideProperty(FlashProperty::kMovieData); }
+    void SetMovieData(const std::wstring& value) {
+        WriteWideProperty(FlashProperty::kMovieData, value);
+    }
+    bool SeamlessTabbing() { return ReadBoolProperty(FlashProperty::kSeamlessTabbing); }
+    void SetSeamlessTabbing(bool value) {
+        WriteBoolProperty(FlashProperty::kSeamlessTabbing, value);
+    }
 
     void SetOnReadyStateChange(TqelFlashPlayerOnReadyStateChange handler);
     void SetOnProgress(TqelFlashPlayerOnProgress handler);

@@ -122,8 +122,10 @@ void TqelOleControl::DispatchControlEvent(DISPID dispid, DISPPARAMS* params) {
         DecodeEventArguments(params, slot.parameters);
     if (!arguments)
         return;
+    // A copy: the handler may assign its own slot and must live until it returns.
+    const auto handler = slot.handler;
     try {
-        slot.handler(*arguments);
+        handler(*arguments);
     } catch (...) {
         if (TApplication* application = TApplication::Instance())
             application->HandleCurrentException();

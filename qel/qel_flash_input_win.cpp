@@ -1,6 +1,9 @@
 // Input: messages offered to the windowless control before the framework handles them, the
 // site's capture, focus and default-processing answers, and the control's stock events.
 
+#include <algorithm>
+#include <cstring>
+
 #include "qel/qel_flash.h"
 #include "ui/application_win.h"
 
@@ -10,33 +13,67 @@ bool IsMouseInput(UINT message) {
     return message >= WM_MOUSEMOVE && message <= WM_MOUSEWHEEL;
 }
 
-// An integer argument of a stock event, by value or by reference; nothing for other types.
+// A numeric argument of a stock event, by value or by reference, as a 32-bit integer (fractions
+// rounded); nothing for other types and values beyond 32 bits.
 std::optional<int32_t> IntegerArgument(const VARIANT& v) {
-    switch (V_VT(&v)) {
-    case VT_I2:
-        return V_I2(&v);
-    case VT_I4:
-    case VT_INT:
-        return V_I4(&v);
+    switch (V_VT(&v) & ~VT_BYREF) {
+    case VT_I1:
     case VT_UI1:
-        return V_UI1(&v);
-    case VT_BYREF | VT_I2:
-        return V_I2REF(&v) ? std::optional<int32_t>(*V_I2REF(&v)) : std::nullopt;
-    case VT_BYREF | VT_I4:
-        return V_I4REF(&v) ? std::optional<int32_t>(*V_I4REF(&v)) : std::nullopt;
-    case VT_BYREF | VT_UI1:
-        return V_UI1REF(&v) ? std::optional<int32_t>(*V_UI1REF(&v)) : std::nullopt;
+    case VT_I2:
+    case VT_UI2:
+    case VT_I4:
+    case VT_UI4:
+    case VT_INT:
+    case VT_UINT:
+    case VT_I8:
+    case VT_UI8:
+    case VT_R4:
+    case VT_R8:
+    case VT_CY:
+    case VT_DECIMAL:
+        break;
     default:
         return std::nullopt;
     }
+    if ((V_VT(&v) & VT_BYREF) && !V_BYREF(&v))
+        return std::nullopt;
+    VARIANT value;
+    VariantInit(&value);
+    if (FAILED(VariantChangeType(&value, const_cast<VARIANT*>(&v), 0, VT_I4)))
+        return std::nullopt;
+    return V_I4(&value);
 }
 
-// Writes a key back through a by-reference argument, unchanged, in the argument's width.
-void WriteBack(VARIANT& v, int32_t value) {
-    if (V_VT(&v) == (VT_BYREF | VT_I2) && V_I2REF(&v))
-        *V_I2REF(&v) = static_cast<SHORT>(value);
-    else if (V_VT(&v) == (VT_BYREF | VT_UI1) && V_UI1REF(&v))
-        *V_UI1REF(&v) = static_cast<BYTE>(value);
+// Writes a key back through a by-reference integer argument, unchanged: the low `bytes` bytes of
+// the value (the width the handler takes), never more than the argument holds.
+void WriteBack(VARIANT& v, int32_t value, size_t bytes) {
+    if (!(V_VT(&v) & VT_BYREF) || !V_BYREF(&v))
+        return;
+    size_t width = 0;
+    switch (V_VT(&v) & ~VT_BYREF) {
+    case VT_I1:
+    case VT_UI1:
+        width = 1;
+        break;
+    case VT_I2:
+    case VT_UI2:
+        width = 2;
+        break;
+    case VT_I4:
+    case VT_UI4:
+    case VT_INT:
+    case VT_UINT:
+        width = 4;
+        break;
+    case VT_I8:
+    case VT_UI8:
+        width = 8;
+        break;
+    default:
+        return; // a key is no fraction
+    }
+    const uint32_t bits = static_cast<uint32_t>(value); // little-endian: low bytes first
+    std::memcpy(V_BYREF(&v), &bits, std::min({width, bytes, sizeof bits}));
 }
 
 TMouseButton StockButton(int32_t button) {
@@ -188,12 +225,12 @@ void TqelOleControl::DispatchStockEvent(DISPID dispid, DISPPARAMS* params) {
         case StockEvent::kKeyUp:
             if (count >= 2)
                 if (const auto key = IntegerArgument(argument(0)))
-                    WriteBack(argument(0), static_cast<uint16_t>(*key));
+                    WriteBack(argument(0), *key, sizeof(uint16_t));
             break;
         case StockEvent::kKeyPress:
             if (count >= 1)
                 if (const auto key = IntegerArgument(argument(0)))
-                    WriteBack(argument(0), static_cast<uint8_t>(*key));
+                    WriteBack(argument(0), *key, sizeof(char));
             break;
         default: {
             if (count < 4)

@@ -72,6 +72,15 @@ void TqelOleControl::InstantiateControl() {
 }
 
 TqelOleControl::~TqelOleControl() {
+    ReleaseControl();
+    eventSink_.reset();
+    fonts_.clear();
+    pictures_.clear();
+    if (descriptor_ && --descriptor_->instanceCount == 0)
+        descriptor_->propertyDescriptionCache.reset();
+}
+
+void TqelOleControl::ReleaseControl() {
     if (hostedObject_)
         hostedObject_->Close(OLECLOSE_NOSAVE);
     DisconnectControl();
@@ -81,11 +90,6 @@ TqelOleControl::~TqelOleControl() {
         hostedObject_->SetClientSite(nullptr);
         hostedObject_.Reset();
     }
-    eventSink_.reset();
-    fonts_.clear();
-    pictures_.clear();
-    if (descriptor_ && --descriptor_->instanceCount == 0)
-        descriptor_->propertyDescriptionCache.reset();
 }
 
 void TqelOleControl::Connect(REFIID iid, IUnknown* sink, DWORD& cookie) {

@@ -76,19 +76,26 @@ TqelFlashPlayer::TqelFlashPlayer(TComponent* owner, IClassFactory* builtIn,
         ++gLastSerial;
     while (gLastSerial == 0 || LivePlayers().count(gLastSerial));
     serial_ = gLastSerial;
-    LivePlayers()[serial_] = this;
-
-    ConstructHostedControl();
-    WriteWideProperty(FlashProperty::kWMode, L"Transparent");
-    eventSlots_[kFSCommandSlot] = {{TEventParameter::Text, TEventParameter::Text},
-                                   [this](const auto& arguments) {
-                                       QueueFSCommand(std::get<std::wstring>(arguments[0]),
-                                                      std::get<std::wstring>(arguments[1]));
-                                   }};
-    ActivateControl();
+    try {
+        ConstructHostedControl();
+        WriteWideProperty(FlashProperty::kWMode, L"Transparent");
+        eventSlots_[kFSCommandSlot] = {{TEventParameter::Text, TEventParameter::Text},
+                                       [this](const auto& arguments) {
+                                           QueueFSCommand(std::get<std::wstring>(arguments[0]),
+                                                          std::get<std::wstring>(arguments[1]));
+                                       }};
+        ActivateControl();
+        // Last: a player that failed to be made is never found by a message posted meanwhile.
+        LivePlayers()[serial_] = this;
+    } catch (...) {
+        ReleaseControl();
+        throw;
+    }
 }
 
 TqelFlashPlayer::~TqelFlashPlayer() {
+    // The control may raise events while it closes: they find the player whole.
+    ReleaseControl();
     LivePlayers().erase(serial_);
     flash_.Reset();
 }
@@ -321,8 +328,10 @@ void TqelFlashPlayer::DeliverFSCommand() {
     };
     if (OnHandleFSCommand) {
         const std::wstring command = pendingCommand_, args = pendingArgs_;
+        // A copy: the handler may assign OnHandleFSCommand and must live until it returns.
+        const TqelFlashPlayerFSCommand handler = OnHandleFSCommand;
         try {
-            OnHandleFSCommand(*this, command, args);
+            handler(*this, command, args);
         } catch (...) {
             emptyPending();
             throw;

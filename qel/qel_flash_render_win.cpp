@@ -32,21 +32,30 @@ void TqelOleControl::SetBounds(int left, int top, int width, int height) {
     TControl::SetBounds(left, top, width, height);
     if (creationFailed_ || resizeGuard_)
         return;
-    TScopedFlag guard(resizeGuard_);
-    // The control always sees itself at the origin of its own space, the space in which mouse
-    // positions reach it.
-    const RECT area{0, 0, width, height};
-    if (inPlaceIntf_)
-        inPlaceIntf_->SetObjectRects(&area, &area);
-    if (windowlessIntf_)
-        windowlessIntf_->SetObjectRects(&area, &area);
-    for (auto* bitmap : {&backgroundBitmap_, &workBitmap_, &outputBitmap_}) {
-        if (!*bitmap)
-            *bitmap = std::make_unique<TqelBitmap>();
-        (*bitmap)->Resize(width, height);
+    {
+        TScopedFlag guard(resizeGuard_);
+        // The control always sees itself at the origin of its own space, the space in which
+        // mouse positions reach it.
+        const RECT area{0, 0, width, height};
+        if (inPlaceIntf_)
+            inPlaceIntf_->SetObjectRects(&area, &area);
+        if (windowlessIntf_)
+            windowlessIntf_->SetObjectRects(&area, &area);
+        for (auto* bitmap : {&backgroundBitmap_, &workBitmap_, &outputBitmap_}) {
+            if (!*bitmap)
+                *bitmap = std::make_unique<TqelBitmap>();
+            (*bitmap)->Resize(width, height);
+        }
+        UpdateBackground();
+        fullRepaintPending_ = true;
     }
-    UpdateBackground();
-    fullRepaintPending_ = true;
+    // Asked for while the bitmaps still had the old size: the first request after the resize,
+    // which shows everything.
+    if (repaintRequested_) {
+        repaintRequested_ = false;
+        fullRepaintPending_ = false;
+        RepaintFromControl(std::nullopt);
+    }
 }
 
 void TqelOleControl::UpdateBackground() {
@@ -96,9 +105,10 @@ void TqelOleControl::Paint() {
             // window still shows the rest from the last frame (not so inside a parent's paint,
             // which has painted its own background over the component).
             RECT shown = client;
-            if (dirtyRect_ && IntersectRect(&dirty, &*dirtyRect_, &client)) {
-                if (repaintingForControl_)
-                    shown = dirty;
+            const bool anyDirty = dirtyRect_ && IntersectRect(&dirty, &*dirtyRect_, &client);
+            if (dirtyRect_ && repaintingForControl_)
+                shown = dirty; // empty when the rectangle lies outside: nothing to copy
+            if (anyDirty) {
                 // Composed in the top-left corner of WorkBitmap, landing at its own place.
                 const int w = dirty.right - dirty.left, h = dirty.bottom - dirty.top;
                 backgroundBitmap_->DrawOnBitmap(*workBitmap_, 0, 0, ToTRect(dirty));
@@ -116,7 +126,7 @@ void TqelOleControl::Paint() {
                                 outputBitmap_->MemoryDC(), nullptr, nullptr, nullptr, 0);
                 GdiFlush();
             }
-            if (const HDC canvas = Canvas().Handle())
+            if (const HDC canvas = IsRectEmpty(&shown) ? nullptr : Canvas().Handle())
                 outputBitmap_->DrawOnDC(canvas, shown.left, shown.top, ToTRect(shown));
         }
     }
@@ -132,11 +142,21 @@ void TqelOleControl::Paint() {
         }
     }
     dirtyRect_.reset();
+    // Whoever started this paint (the control, the parent, a change of Transparent), what the
+    // control asked for meanwhile is painted right after it, once.
+    if (repaintRequested_ && !followingUp_) {
+        TScopedFlag followingUp(followingUp_);
+        repaintRequested_ = false;
+        dirtyRect_ = requestedDirty_;
+        Paint();
+        // What the follow-up paint asked for itself is dropped: it has just been drawn.
+        repaintRequested_ = false;
+    }
 }
 
 void TqelOleControl::RepaintFromControl(std::optional<RECT> dirty) {
-    if (painting_) {
-        // Asked from inside the running paint: one paint right after it covers this too.
+    if (painting_ || resizeGuard_) {
+        // Asked from inside a paint or a resize: painted right after it, covering this too.
         requestedDirty_ = repaintRequested_ ? Widen(requestedDirty_, dirty) : dirty;
         repaintRequested_ = true;
         return;
@@ -144,13 +164,6 @@ void TqelOleControl::RepaintFromControl(std::optional<RECT> dirty) {
     TScopedFlag forControl(repaintingForControl_);
     dirtyRect_ = dirty;
     PaintNow();
-    if (repaintRequested_) {
-        repaintRequested_ = false;
-        dirtyRect_ = requestedDirty_;
-        PaintNow();
-        // What the follow-up paint asked for itself is dropped: it has just been drawn.
-        repaintRequested_ = false;
-    }
 }
 
 void TqelOleControl::SetTransparent(bool transparent) {
@@ -171,12 +184,16 @@ void TqelOleControl::Loaded() {
 HRESULT STDMETHODCALLTYPE TqelOleControl::GetDC(LPCRECT, DWORD, HDC* dc) {
     if (!dc)
         return E_POINTER;
-    *dc = Canvas().Handle();
+    // Inside a paint the control draws with the paint's context. Outside one it gets a context
+    // of its own, which ReleaseDC gives back: no later paint draws through its origin and clip.
+    *dc = Canvas().HandleAllocated() ? Canvas().Handle() : controlCanvas_.Handle();
     // Without a parent window there is nothing to draw on.
     return *dc ? S_OK : E_FAIL;
 }
 
-HRESULT STDMETHODCALLTYPE TqelOleControl::ReleaseDC(HDC) {
+HRESULT STDMETHODCALLTYPE TqelOleControl::ReleaseDC(HDC dc) {
+    if (dc && controlCanvas_.HandleAllocated() && dc == controlCanvas_.Handle())
+        controlCanvas_.Release();
     return S_OK;
 }
 

@@ -19,6 +19,17 @@
 
 namespace {
 
+// The plain loop reads each source pixel after the pixels before it were written, so a
+// destination that starts inside its source run reads back what the run wrote. Vectors load
+// several source pixels before storing any: such runs take the plain loop, so that the picture
+// never depends on the set the processor chose.
+inline bool ReadsItsOwnWrites(const TqelColor* source, const TqelColor* destination,
+                              int32_t count) {
+    const auto from = reinterpret_cast<uintptr_t>(source);
+    const auto to = reinterpret_cast<uintptr_t>(destination);
+    return count > 0 && to > from && to - from < static_cast<uintptr_t>(count) * sizeof(TqelColor);
+}
+
 // ---- SSE2, four pixels at a time.
 //
 // Both variants compute per 16-bit lane D*256 + (S-D)*A, which the lane holds exactly modulo
@@ -93,11 +104,15 @@ QEL_SSE2 inline void BlendRunSse2(const TqelColor* source, TqelColor* destinatio
 
 QEL_ENTRY QEL_SSE2 void BlendPixelsPlainSse2(const TqelColor* source, TqelColor* destination,
                                              int32_t count) {
+    if (ReadsItsOwnWrites(source, destination, count))
+        return kScalarKernels.BlendPixelsPlain(source, destination, count);
     BlendRunSse2<false>(source, destination, count);
 }
 
 QEL_ENTRY QEL_SSE2 void BlendPixelsMmxSse2(const TqelColor* source, TqelColor* destination,
                                            int32_t count) {
+    if (ReadsItsOwnWrites(source, destination, count))
+        return kScalarKernels.BlendPixelsMmx(source, destination, count);
     BlendRunSse2<true>(source, destination, count);
 }
 
@@ -109,6 +124,8 @@ QEL_SSE2 inline __m128i KeyCopy4(__m128i s, __m128i d) {
 
 QEL_ENTRY QEL_SSE2 void KeyCopyPixelsSse2(const TqelColor* source, TqelColor* destination,
                                           int32_t count) {
+    if (ReadsItsOwnWrites(source, destination, count))
+        return kScalarKernels.KeyCopyPixels(source, destination, count);
     int32_t i = 0;
     for (; i + 4 <= count; i += 4) {
         const __m128i s = _mm_loadu_si128(reinterpret_cast<const __m128i*>(source + i));
@@ -222,16 +239,22 @@ QEL_AVX2 inline void BlendRunAvx2(const TqelColor* source, TqelColor* destinatio
 
 QEL_ENTRY QEL_AVX2 void BlendPixelsPlainAvx2(const TqelColor* source, TqelColor* destination,
                                              int32_t count) {
+    if (ReadsItsOwnWrites(source, destination, count))
+        return kScalarKernels.BlendPixelsPlain(source, destination, count);
     BlendRunAvx2<false>(source, destination, count);
 }
 
 QEL_ENTRY QEL_AVX2 void BlendPixelsMmxAvx2(const TqelColor* source, TqelColor* destination,
                                            int32_t count) {
+    if (ReadsItsOwnWrites(source, destination, count))
+        return kScalarKernels.BlendPixelsMmx(source, destination, count);
     BlendRunAvx2<true>(source, destination, count);
 }
 
 QEL_ENTRY QEL_AVX2 void KeyCopyPixelsAvx2(const TqelColor* source, TqelColor* destination,
                                           int32_t count) {
+    if (ReadsItsOwnWrites(source, destination, count))
+        return kScalarKernels.KeyCopyPixels(source, destination, count);
     const __m256i colour = _mm256_set1_epi32(0xFFFFFF);
     const __m256i keyColour = _mm256_set1_epi32(static_cast<int>(kKeyColor));
     const __m256i alpha = _mm256_set1_epi32(static_cast<int>(0xFF000000));

@@ -5,6 +5,7 @@
 #include <exception>
 #include <functional>
 #include <string>
+#include <vector>
 #include <windows.h>
 
 #include "base/handles_win.h"
@@ -19,8 +20,8 @@ public:
     TApplication(const TApplication&) = delete;
     TApplication& operator=(const TApplication&) = delete;
 
-    // The application's own window: hidden from view, it carries the title and stands for the
-    // program on the taskbar.
+    // The application's own window: of no visible size, it carries the title and stands for the
+    // program on the taskbar; the forms are owned by it. Run shows it.
     HWND Handle() const { return window_.Get(); }
     const std::string& Title() const { return title_; }
     void SetTitle(const std::string& title);
@@ -35,8 +36,13 @@ public:
     TForm* MainForm() const { return mainForm_; }
     void SetMainForm(TForm* form) { mainForm_ = form; }
 
-    // Runs the message loop until Terminate or WM_QUIT.
+    // Shows the application's window (the taskbar entry), then runs the message loop until
+    // Terminate or WM_QUIT.
     void Run();
+    // Minimizing the program: its forms are hidden and the taskbar entry minimized; restoring
+    // brings them back as they were, the main form active.
+    void Minimize();
+    void Restore();
     // Handles every message waiting now and returns.
     void ProcessMessages();
     void Terminate();
@@ -48,6 +54,7 @@ public:
 private:
     static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     bool HandleOneMessage();
+    void ActivateMainForm();
 
     static TApplication* instance_;
     bool comInitialized_ = false;
@@ -55,6 +62,7 @@ private:
     std::string title_;
     std::function<void(const std::string&)> errorRecorder_;
     TForm* mainForm_ = nullptr;
+    std::vector<HWND> hiddenForms_; // hidden by Minimize, shown again by Restore
     TWindowHandle window_;
 };
 

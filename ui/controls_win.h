@@ -53,6 +53,8 @@ public:
 
     // Null when the control has no parent window.
     HDC Handle();
+    // Whether a context is held now (lent by a paint, or taken).
+    bool HandleAllocated() const { return dc_ != nullptr; }
     // Gives back a context taken from the parent window.
     void Release();
 

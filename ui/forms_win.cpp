@@ -1,5 +1,7 @@
 #include "ui/forms_win.h"
 
+#include <utility>
+
 #include "ui/application_win.h"
 
 TForm::TForm(TComponent* owner) : TWinControl(owner) {
@@ -50,28 +52,42 @@ TWindowState TForm::WindowState() {
 
 void TForm::SetWindowState(TWindowState state) {
     pendingState_ = state;
-    if (!shown_)
+    if (!shown_) {
+        if (state != TWindowState::Maximized)
+            pendingMaximizedBounds_.reset();
         return;
+    }
     ShowWindow(Handle(), state == TWindowState::Maximized   ? SW_MAXIMIZE
                          : state == TWindowState::Minimized ? SW_MINIMIZE
                                                             : SW_RESTORE);
 }
 
+void TForm::SetBounds(int left, int top, int width, int height) {
+    if (!shown_ && pendingState_ == TWindowState::Maximized) {
+        pendingMaximizedBounds_ = RECT{left, top, left + width, top + height};
+        return;
+    }
+    TWinControl::SetBounds(left, top, width, height);
+}
+
 void TForm::Show() {
     const HWND window = Handle();
-    // A window that opens maximized is not centred first.
-    if (!shown_ && position_ == TPosition::ScreenCenter && pendingState_ == TWindowState::Normal) {
+    // Centred while still normal: a window that opens maximized restores to the centre too.
+    if (!shown_ && position_ == TPosition::ScreenCenter) {
         RECT work;
         SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
         const int left = work.left + (work.right - work.left - Width()) / 2;
         const int top = work.top + (work.bottom - work.top - Height()) / 2;
-        SetBounds(left, top, Width(), Height());
+        TWinControl::SetBounds(left, top, Width(), Height());
     }
     shown_ = true;
     SetVisible(true);
     ShowWindow(window, pendingState_ == TWindowState::Maximized   ? SW_SHOWMAXIMIZED
                        : pendingState_ == TWindowState::Minimized ? SW_SHOWMINIMIZED
                                                                   : SW_SHOWNORMAL);
+    if (const std::optional<RECT> maximized = std::exchange(pendingMaximizedBounds_, std::nullopt))
+        SetBounds(maximized->left, maximized->top, maximized->right - maximized->left,
+                  maximized->bottom - maximized->top);
     UpdateWindow(window);
 }
 
@@ -81,11 +97,29 @@ void TForm::Close() {
 }
 
 void TForm::DoCreate() {
-    if (OnCreate)
+    if (!OnCreate)
+        return;
+    // An error of the creation handler is shown, and the form goes on to be shown and used.
+    try {
         OnCreate(*this);
+    } catch (...) {
+        TApplication* application = TApplication::Instance();
+        if (!application)
+            throw;
+        application->HandleCurrentException();
+    }
 }
 
 void TForm::WndProc(TMessage& message) {
+    // The main form's minimize box minimizes the program to its taskbar entry.
+    if (message.Msg == WM_SYSCOMMAND && (message.WParam & 0xFFF0) == SC_MINIMIZE) {
+        TApplication* application = TApplication::Instance();
+        if (application && application->MainForm() == this) {
+            application->Minimize();
+            message.Result = 0;
+            return;
+        }
+    }
     if (message.Msg == WM_CLOSE) {
         // Closing the main form ends the program; other forms only hide.
         TApplication* application = TApplication::Instance();

@@ -2,6 +2,7 @@
 // Top-level forms and panels.
 
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "ui/controls_win.h"
@@ -23,8 +24,12 @@ public:
     void SetPosition(TPosition position) { position_ = position; }
     TWindowState WindowState();
     void SetWindowState(TWindowState state);
+    // Before a form that opens maximized is shown, bounds set are those of its maximized window:
+    // its normal bounds stay for restoring.
+    void SetBounds(int left, int top, int width, int height) override;
 
-    // Shows the form; the first time it is centred on the desktop when its position asks so.
+    // Shows the form; the first time its normal bounds are centred on the desktop when its
+    // position asks so, also when it opens maximized.
     void Show();
     // Asks the form to close, as the user closing its window does.
     void Close();
@@ -33,7 +38,8 @@ public:
     bool IsMdiChild() const { return false; }
     HMENU Menu() const { return nullptr; }
 
-    // After the form and its children have been created (the application calls it).
+    // After the form and its children have been created (the application calls it). An error
+    // of OnCreate goes to the application's default error handler.
     void DoCreate();
     std::function<void(TForm& sender)> OnCreate;
 
@@ -46,6 +52,7 @@ private:
     std::string caption_;
     TPosition position_ = TPosition::Designed;
     TWindowState pendingState_ = TWindowState::Normal;
+    std::optional<RECT> pendingMaximizedBounds_;
     bool shown_ = false;
 };
 

@@ -9,9 +9,13 @@
 //   F-13-4N    N entry sizes (i32), entry 0 first
 //   F-29-4N    16-byte content digest, only with a digest flag
 //   F-S        the entries back to back; entry 0 is the name index
+//
+// In a signed executable, the certificate table that its PE header names and that ends the file
+// stands behind the package: F is then where that table begins.
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -32,8 +36,16 @@ constexpr int kOpenRetryMilliseconds = 5000;
 constexpr int kOpenRetryPauseMilliseconds = 100;
 } // namespace ExeExt
 
-// True when the file's last 8 bytes are a package size followed by its check word, that is, when
-// a package has already been appended to it.
+// The certificate table (the security data directory) that a PE file's header names: its file
+// offset and size, unchecked. Nothing when the file is no PE file or names no table.
+struct TCertificateTable {
+    int64_t start = 0;
+    int64_t size = 0;
+};
+std::optional<TCertificateTable> FindCertificateTable(TStream& file);
+
+// True when the file ends (before a certificate table that ends it) with a package size followed
+// by its check word, that is, when a package has already been appended to it.
 bool CarriesPackageTrailer(TStream& file);
 
 class TExeExtReader {
@@ -41,6 +53,8 @@ public:
     // An empty (or blank) path reads the running executable. A missing file, or one that cannot
     // be opened for 5 seconds, gives a reader without entries. A file whose trailer is not a
     // package's raises "Can not find extent section"; a digest mismatch "Content Valid failed!".
+    // So does a file whose certificate table lies outside it, overlaps the package or, where
+    // it ends the file, is not a sequence of certificates.
     explicit TExeExtReader(const std::string& path);
 
     const std::string& FileName() const { return fileName_; }
@@ -49,6 +63,8 @@ public:
     int32_t StartPos() const { return startPos_; }
     // What the trailer says beyond the entries (valid when Count() > 0).
     bool HasDigest() const { return hasDigest_; }
+    // The package stands before a certificate table that ends the file.
+    bool IsSigned() const { return signed_; }
     // Bytes the entries may occupy: the package without its size table, digest and trailer.
     int64_t ContentRegionSize() const { return contentRegionSize_; }
 
@@ -71,5 +87,6 @@ private:
     std::vector<int32_t> sizes_;
     int32_t startPos_ = 0;
     bool hasDigest_ = false;
+    bool signed_ = false;
     int64_t contentRegionSize_ = 0;
 };

@@ -1,6 +1,7 @@
 #pragma once
 // Packages as byte strings, for tests that build books or damage them on purpose.
 
+#include <algorithm>
 #include <cstdint>
 #include <sstream>
 #include <string>
@@ -58,4 +59,50 @@ inline std::string AssemblePackage(const std::string& content, const std::vector
     SetDigestFlag(bytes, flag);
     SetPackageSize(bytes, static_cast<uint32_t>(bytes.size()));
     return bytes;
+}
+
+inline void PutU32At(std::string& bytes, size_t offset, uint32_t value) {
+    for (int i = 0; i < 4; ++i)
+        bytes[offset + static_cast<size_t>(i)] = static_cast<char>(value >> (8 * i));
+}
+
+// The least executable image that signing tools accept: DOS and PE headers without sections,
+// 512 bytes. wide: a 64-bit (PE32+) header.
+inline std::string PeImage(bool wide = false) {
+    std::string bytes(512, '\0');
+    bytes[0] = 'M';
+    bytes[1] = 'Z';
+    PutU32At(bytes, 0x3C, 0x40);
+    bytes.replace(0x40, 4, std::string("PE\0\0", 4));
+    PutU32At(bytes, 0x44, wide ? 0x8664 : 0x14C);                // machine; no sections
+    PutU32At(bytes, 0x54, (wide ? 0xF0 : 0xE0) | 0x0102u << 16); // optional header size; flags
+    PutU32At(bytes, 0x58, wide ? 0x20B : 0x10B);                 // optional header magic
+    PutU32At(bytes, 0x58 + (wide ? 108 : 92), 16);               // data directories
+    return bytes;
+}
+
+// Names [start, start + size) as the certificate table of bytes, which begin with PeImage().
+inline void SetCertificateTable(std::string& bytes, uint32_t start, uint32_t size) {
+    const size_t entry = 0x58 + (bytes[0x59] == 0x02 ? 144 : 128);
+    PutU32At(bytes, entry, start);
+    PutU32At(bytes, entry + 4, size);
+}
+
+// A certificate table: certificates whose length fields say lengths, each padded to 8 bytes.
+inline std::string CertificateTable(const std::vector<uint32_t>& lengths) {
+    std::string table;
+    for (uint32_t length : lengths) {
+        std::string certificate((std::max<uint32_t>(length, 8) + 7) / 8 * 8, '\x30');
+        PutU32At(certificate, 0, length);
+        PutU32At(certificate, 4, 0x00020200); // revision 2, PKCS #7 signed data
+        table += certificate;
+    }
+    return table;
+}
+
+// bytes with table behind them, named by their header: a signed executable.
+inline std::string Signed(std::string bytes, const std::string& table) {
+    SetCertificateTable(bytes, static_cast<uint32_t>(bytes.size()),
+                        static_cast<uint32_t>(table.size()));
+    return bytes + table;
 }

@@ -45,6 +45,14 @@ std::wstring StandinDllPath();
 // The stand-in's private interface on a control object; null when the object is no stand-in.
 ComPtr<IStandinControl> StandinOf(IUnknown* control);
 
+// An action of the stand-in of that kind, with that rectangle (others zero).
+inline TStandinAction StandinAction(LONG kind, const RECT* rect = nullptr) {
+    TStandinAction action{};
+    action.kind = kind;
+    action.rect = rect;
+    return action;
+}
+
 // The stand-in's log, one string per line.
 std::vector<std::string> StandinLog(IStandinControl* standin);
 std::string StandinLogText(IStandinControl* standin);

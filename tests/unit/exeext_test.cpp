@@ -187,6 +187,52 @@ TEST(ExeExtReader, RejectsTrailersThatPointOutsideTheFile) {
     EXPECT_EQ(ConstructionError(dir, bytes), "Can not find extent section");
 }
 
+TEST(ExeExtReader, FindsThePackageOfASignedBookBeforeItsCertificateTable) {
+    TTempDir dir;
+    for (bool wide : {false, true}) {
+        const std::string book =
+            PeImage(wide) + PackageBytes({{"a", "hello"}, {"b", "world"}}, true);
+        EXPECT_FALSE(TExeExtReader(dir.Write("plain.exe", book)).IsSigned());
+        TExeExtReader reader(dir.Write("book.exe", Signed(book, CertificateTable({1000, 21}))));
+        ASSERT_EQ(reader.Count(), 3) << wide;
+        EXPECT_TRUE(reader.IsSigned());
+        EXPECT_TRUE(reader.HasDigest());
+        EXPECT_EQ(reader.StartPos(), 512);
+        EXPECT_EQ(reader.ReadEntryText(2), "world");
+    }
+    // A package appended behind a signed viewer's table is still found at the end.
+    const std::string viewer = Signed(PeImage(), CertificateTable({100}));
+    EXPECT_EQ(ConstructionError(dir, viewer + PackageBytes({{"a", "1"}})), "");
+}
+
+TEST(ExeExtReader, RefusesCertificateTablesOutsideTheFileOverTheContentOrMalformed) {
+    TTempDir dir;
+    const std::string book = PeImage() + PackageBytes({{"a", "hello"}});
+    const std::string table = CertificateTable({40});
+    const std::string good = Signed(book, table);
+    ASSERT_EQ(ConstructionError(dir, good), "");
+    const uint32_t start = static_cast<uint32_t>(book.size());
+    const uint32_t size = static_cast<uint32_t>(table.size());
+    auto named = [&](std::string bytes, uint32_t tableStart, uint32_t tableSize) {
+        SetCertificateTable(bytes, tableStart, tableSize);
+        return ConstructionError(dir, bytes);
+    };
+    const std::string kNoPackage = "Can not find extent section";
+    EXPECT_EQ(named(good, start, size + 1), kNoPackage); // beyond the end
+    EXPECT_EQ(named(book, start, size), kNoPackage);     // behind the end: a package before it
+    EXPECT_EQ(named(book, 0xFFFFFFF8u, 16), kNoPackage); // far behind, wrapping in 32 bits
+    EXPECT_EQ(named(book, start - 20, 8), kNoPackage);   // inside the package
+    EXPECT_EQ(named(book, 500, 20), kNoPackage);         // over the package's start
+    EXPECT_EQ(named(book, 0, 0), "");                    // an empty entry names no table
+
+    EXPECT_EQ(ConstructionError(dir, Signed(book, CertificateTable({4}))), kNoPackage);
+    EXPECT_EQ(ConstructionError(dir, Signed(book, CertificateTable({40, 0}))), kNoPackage);
+    EXPECT_EQ(ConstructionError(dir, Signed(book, std::string(7, '\x08'))), kNoPackage);
+    std::string longer = good;
+    PutU32At(longer, start, size + 1); // a certificate longer than its table
+    EXPECT_EQ(ConstructionError(dir, longer), kNoPackage);
+}
+
 TEST(ExeExtReader, RejectsEntrySizesTheContentCannotHold) {
     TTempDir dir;
     EXPECT_EQ(ConstructionError(dir, AssemblePackage("abcdef", {2, -1, 5}, 0)),

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <sstream>
 
 #include "app/exe_config_win.h"
 #include "base/errors.h"
@@ -11,6 +12,7 @@
 #include "tests/support/sample_book.h"
 #include "tests/support/standin_win.h"
 #include "tests/support/temp_dir.h"
+#include "tools/pack/pack_commands.h"
 
 using namespace std::string_literals;
 
@@ -182,4 +184,35 @@ TEST(DocumentTypeScan, LooksOnlyAtTheProlog) {
     EXPECT_FALSE(DeclaresDocumentType("<a><![CDATA[<!DOCTYPE a>]]></a>"));
     EXPECT_FALSE(DeclaresDocumentType(""));
     EXPECT_TRUE(DeclaresDocumentType("\0<\0!\0D\0O\0C\0T\0Y\0P\0E\0 \0a\0>"s));
+}
+
+TEST_F(ExeConfig, ReadsWhatLeafturnPackPagesWrites) {
+    TTempDir dir;
+    const std::string viewer = dir.Write("viewer.exe", "MZ");
+    const std::string book = dir.File("book.exe");
+    dir.Write("pages/1.png", "\x89PNG\r\n\x1A\n");
+    const struct {
+        std::string title, open;
+        int32_t mode, width, height;
+    } cases[] = {
+        {"Tom & Jerry <1> ]]> end", "fixed:1024x768", 1, 1024, 768},
+        {WideToAnsi(L"  Caf\u00e9 \u20ac  "), "maximized", 2, 800, 600},
+        {"", "fullscreen", 3, 800, 600},
+    };
+    for (const auto& c : cases) {
+        std::ostringstream out, err;
+        ASSERT_EQ(RunPackCommand({"pages", "--viewer", viewer, "--out", book, "--title", c.title,
+                                  "--open", c.open, dir.File("pages")},
+                                 out, err),
+                  0)
+            << err.str();
+        const auto stream = GetPackageStream(TExeConfigInfo::EntryName(), book);
+        ASSERT_TRUE(stream);
+        TExeConfigInfo info;
+        info.LoadFromStream(stream.get());
+        EXPECT_EQ(info.Caption, c.title);
+        EXPECT_EQ(info.OpenMode, c.mode) << c.open;
+        EXPECT_EQ(info.OpenWidth, c.width);
+        EXPECT_EQ(info.OpenHeight, c.height);
+    }
 }

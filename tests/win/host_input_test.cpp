@@ -202,6 +202,23 @@ TEST_F(HostInput, StockEventsBecomeTheFrameworksMouseEvents) {
     raise(StockEvent::kMouseUp, {Short(1), Short(0), Long(10), Long(11)});
     raise(StockEvent::kMouseUp, {Short(1), Short(0), Long(10)}); // too few: nothing
     raise(StockEvent::kClick, {});
+    // Coordinates of other numeric types are converted, by value or by reference.
+    SHORT shortY = -4;
+    double doubleX = 7.0;
+    VARIANT single, real, shortRef, realRef, text;
+    V_VT(&single) = VT_R4;
+    V_R4(&single) = 15.0f;
+    V_VT(&real) = VT_R8;
+    V_R8(&real) = 16.0;
+    V_VT(&shortRef) = VT_BYREF | VT_I2;
+    V_I2REF(&shortRef) = &shortY;
+    V_VT(&realRef) = VT_BYREF | VT_R8;
+    V_R8REF(&realRef) = &doubleX;
+    V_VT(&text) = VT_BSTR;
+    V_BSTR(&text) = nullptr;
+    raise(StockEvent::kMouseMove, {Short(0), Short(0), single, real});
+    raise(StockEvent::kMouseMove, {Short(0), Short(0), realRef, shortRef});
+    raise(StockEvent::kMouseMove, {Short(0), Short(0), text, Long(1)}); // no number: nothing
     ASSERT_EQ(downs.size(), 3u);
     EXPECT_EQ(downs[0].button, TMouseButton::Right);
     EXPECT_EQ(downs[0].shift, ssRight | ssShift | ssCtrl);
@@ -212,20 +229,89 @@ TEST_F(HostInput, StockEventsBecomeTheFrameworksMouseEvents) {
     EXPECT_EQ(downs[2].button, TMouseButton::Middle);
     EXPECT_EQ(downs[2].shift, ssMiddle | ssShift);
     EXPECT_EQ(downs[2].x, -5);
-    ASSERT_EQ(moves.size(), 1u);
+    ASSERT_EQ(moves.size(), 3u);
     EXPECT_EQ(moves[0].shift, ssLeft | ssCtrl);
     EXPECT_EQ(moves[0].x, 8);
+    EXPECT_EQ(moves[1].x, 15);
+    EXPECT_EQ(moves[1].y, 16);
+    EXPECT_EQ(moves[2].x, 7);
+    EXPECT_EQ(moves[2].y, -4);
     ASSERT_EQ(ups.size(), 1u);
     EXPECT_EQ(ups[0].button, TMouseButton::Left);
     EXPECT_EQ(ups[0].shift, ssLeft);
     EXPECT_EQ(clicks, 1);
 
-    // Keys passed by reference come back unchanged, in their own width.
-    SHORT key = 0x141;
-    VARIANT byRef;
-    V_VT(&byRef) = VT_BYREF | VT_I2;
-    V_I2REF(&byRef) = &key;
-    raise(StockEvent::kKeyDown, {byRef, Short(0)});
-    EXPECT_EQ(key, 0x141);
+    EXPECT_TRUE(hosted.errors.empty());
+}
+
+TEST_F(HostInput, StockKeysPassedByReferenceAreWrittenBackUnchangedInTheHandlersWidth) {
+    // A page that records being written to: a write of the same value shows too.
+    auto* page = static_cast<uint8_t*>(
+        VirtualAlloc(nullptr, 4096, MEM_RESERVE | MEM_COMMIT | MEM_WRITE_WATCH, PAGE_READWRITE));
+    ASSERT_NE(page, nullptr);
+    const auto written = [page] {
+        void* addresses[1];
+        ULONG_PTR count = 1;
+        DWORD granularity = 0;
+        GetWriteWatch(WRITE_WATCH_FLAG_RESET, page, 4096, addresses, &count, &granularity);
+        return count == 1;
+    };
+    auto raise = [&](DISPID dispid, VARTYPE type, void* key, bool shift) {
+        VARIANT args[2];
+        V_VT(&args[0]) = VT_BYREF | type;
+        V_BYREF(&args[0]) = key;
+        args[1] = Short(0);
+        written();
+        EXPECT_EQ(standin->RaiseEvent(dispid, shift ? 2 : 1, args), S_OK);
+        return written();
+    };
+    auto* key = reinterpret_cast<SHORT*>(page);
+    *key = 0x141;
+    EXPECT_TRUE(raise(StockEvent::kKeyDown, VT_I2, key, true));
+    EXPECT_EQ(*key, 0x141);
+    EXPECT_TRUE(raise(StockEvent::kKeyUp, VT_I2, key, true));
+    EXPECT_EQ(*key, 0x141);
+    // The character is 8 bits: the high byte of a wider argument is left alone.
+    EXPECT_TRUE(raise(StockEvent::kKeyPress, VT_I2, key, false));
+    EXPECT_EQ(*key, 0x141);
+    // A key code (16 bits) in a byte: the byte after it is not the argument's.
+    uint8_t* small = page + 8;
+    small[0] = 0x41;
+    small[1] = 0x77;
+    EXPECT_TRUE(raise(StockEvent::kKeyDown, VT_UI1, small, true));
+    EXPECT_EQ(small[0], 0x41);
+    EXPECT_EQ(small[1], 0x77);
+    // A key given as a fraction is read, never written into.
+    auto* real = reinterpret_cast<double*>(page + 16);
+    *real = 65.0;
+    EXPECT_FALSE(raise(StockEvent::kKeyDown, VT_R8, real, true));
+    VirtualFree(page, 0, MEM_RELEASE);
+    EXPECT_TRUE(hosted.errors.empty());
+}
+
+TEST_F(HostInput, DefaultProcessingIsTheComponentsOwnAndComesBackBounded) {
+    TStandinAction asked = StandinAction(kActDefWindowMessage);
+    asked.message = WM_LBUTTONDOWN;
+    asked.wParam = MK_LBUTTON;
+    asked.lParam = MAKELPARAM(3, 4);
+    EXPECT_EQ(standin->Act(&asked), S_OK);
+    ASSERT_EQ(downs.size(), 1u);
+    EXPECT_EQ(downs[0].x, 3);
+    EXPECT_EQ(downs[0].y, 4);
+    // The message procedure offers it to the control again, once.
+    EXPECT_EQ(CountStarting(LogOf(*host), Offered(WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(3, 4))),
+              1);
+    EXPECT_EQ(LineStarting(LogOf(*host), "site.OnDefWindowMessage("),
+              "site.OnDefWindowMessage(0x0201, 1, 262147) -> S_OK, 0");
+
+    // A control that hands every message it gets back for default processing: the host ends it.
+    asked.message = WM_MOUSEMOVE;
+    asked.wParam = 0;
+    EXPECT_EQ(standin->ActDuring(L"OnWindowMessage", -1, &asked), S_OK);
+    standin->ClearLog();
+    host->Perform(WM_MOUSEMOVE, 0, MAKELPARAM(3, 4));
+    standin->ActDuring(L"OnWindowMessage", 0, nullptr);
+    EXPECT_FALSE(moves.empty());
+    EXPECT_EQ(LineStarting(LogOf(*host), "* OnWindowMessage nested"), "");
     EXPECT_TRUE(hosted.errors.empty());
 }

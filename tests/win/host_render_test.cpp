@@ -291,11 +291,12 @@ TEST_F(HostRender, InvalidatingFromInsideDrawEndsAndStillDrawsWhatWasAsked) {
     Build();
     ASSERT_EQ(standin->Invalidate(nullptr), S_OK);
     const RECT asked{70, 30, 110, 80};
-    standin->InvalidateFromDraw(-1, &asked); // every Draw asks again
+    const TStandinAction invalidate = StandinAction(kActInvalidateRect, &asked);
+    standin->ActDuring(L"Draw", -1, &invalidate); // every Draw asks again
     host->OutputBitmap()->FillAll(kMarker);
     standin->ClearLog();
     ASSERT_EQ(standin->Invalidate(nullptr), S_OK);
-    standin->InvalidateFromDraw(0, nullptr);
+    standin->ActDuring(L"Draw", 0, nullptr);
     const auto lines = LogOf(*host);
     EXPECT_EQ(CountStarting(lines, "Draw("), 2);
     EXPECT_TRUE(InOrder(lines, {"Draw(aspect=32, bounds=null) -> S_OK",
@@ -305,4 +306,112 @@ TEST_F(HostRender, InvalidatingFromInsideDrawEndsAndStillDrawsWhatWasAsked) {
     EXPECT_EQ(CountOf(output, kMarker), 0);
     EXPECT_EQ(PixelOf(output, 108, 50), StandinPicture::kFrameColor);
     EXPECT_EQ(Shown(108, 50), StandinPicture::kFrameColor);
+}
+
+TEST_F(HostRender, AnInvalidationDuringAPaintTheParentStartedIsPaintedRightAfterIt) {
+    Build();
+    ASSERT_EQ(standin->Invalidate(nullptr), S_OK);
+    const RECT asked{70, 30, 110, 80};
+    const TStandinAction invalidate = StandinAction(kActInvalidateRect, &asked);
+    const std::vector<std::string> fullThenAsked = {"Draw(aspect=32, bounds=null) -> S_OK",
+                                                    "Draw(aspect=32, bounds=0,0,110,80) -> S_OK"};
+    // The parent's own paint.
+    standin->ActDuring(L"Draw", 1, &invalidate);
+    standin->ClearLog();
+    InvalidateRect(parent->Handle(), nullptr, TRUE);
+    UpdateWindow(parent->Handle());
+    auto lines = LogOf(*host);
+    EXPECT_EQ(CountStarting(lines, "Draw("), 2);
+    EXPECT_TRUE(InOrder(lines, fullThenAsked));
+    // A change of Transparent.
+    standin->ActDuring(L"Draw", 1, &invalidate);
+    standin->ClearLog();
+    host->SetTransparent(false);
+    lines = LogOf(*host);
+    EXPECT_EQ(CountStarting(lines, "Draw("), 2);
+    EXPECT_TRUE(InOrder(lines, fullThenAsked));
+    // Nothing was left over for the next request to bring back.
+    standin->ClearLog();
+    const RECT small{5, 5, 20, 20};
+    ASSERT_EQ(standin->Invalidate(&small), S_OK);
+    EXPECT_EQ(CountStarting(LogOf(*host), "Draw("), 1);
+}
+
+TEST_F(HostRender, ADirtyRectangleWhollyOutsideDrawsAndCopiesNothing) {
+    Build();
+    ASSERT_EQ(standin->Invalidate(nullptr), S_OK);
+    // Something else on the window where the component lies.
+    const HDC dc = GetDC(parent->Handle());
+    const TGdiObject brush(CreateSolidBrush(kSwatchColor));
+    const RECT area{kLeft, kTop, kLeft + kWidth, kTop + kHeight};
+    FillRect(dc, &area, static_cast<HBRUSH>(brush.Get()));
+    ReleaseDC(parent->Handle(), dc);
+    standin->ClearLog();
+    const RECT outside{kWidth + 10, 0, kWidth + 50, 40};
+    ASSERT_EQ(standin->Invalidate(&outside), S_OK);
+    EXPECT_EQ(CountStarting(LogOf(*host), "Draw("), 0);
+    EXPECT_EQ(Shown(60, 50), kSwatchColor);
+    EXPECT_EQ(Shown(0, 0), kSwatchColor);
+}
+
+TEST_F(HostRender, AContextLentOutsideAPaintIsGivenBackSoLaterPaintsReachTheNewSize) {
+    Build();
+    ASSERT_EQ(standin->Invalidate(nullptr), S_OK);
+    standin->ClearLog();
+    const TStandinAction getDc = StandinAction(kActGetDC);
+    ASSERT_EQ(standin->Act(&getDc), S_OK);
+    const auto lines = LogOf(*host);
+    const std::string got = "site.GetDC(null, 0x00000000) -> S_OK, ";
+    ASSERT_EQ(LineStarting(lines, "site.GetDC(").rfind(got, 0), 0u);
+    const std::string dc = LineStarting(lines, "site.GetDC(").substr(got.size());
+    EXPECT_EQ(LineStarting(lines, "site.ReleaseDC("), "site.ReleaseDC(" + dc + ") -> S_OK");
+    EXPECT_EQ(Shown(1, 50), StandinPicture::kFrameColor); // drawn at the component's place
+
+    host->SetBounds(kLeft, kTop, kWidth + 40, kHeight + 30);
+    ASSERT_EQ(standin->Invalidate(nullptr), S_OK);
+    EXPECT_EQ(Shown(kWidth + 40 - 1, 50), StandinPicture::kFrameColor);
+    EXPECT_EQ(Shown(60, kHeight + 30 - 1), StandinPicture::kFrameColor);
+
+    // Asked for inside a paint, it is the paint's, which goes on after the control gave it back.
+    standin->ActDuring(L"Draw", 1, &getDc);
+    host->OutputBitmap()->FillAll(kMarker);
+    ASSERT_EQ(standin->Invalidate(nullptr), S_OK);
+    EXPECT_EQ(Shown(kWidth + 40 - 1, 50), StandinPicture::kFrameColor);
+    EXPECT_TRUE(IsVeiled(Shown(60, 50), kParentColor));
+}
+
+TEST_F(HostRender, AnInvalidationDuringAResizeShowsTheControlAtItsNewSizeOnceTheResizeIsDone) {
+    Build();
+    ASSERT_EQ(standin->Invalidate(nullptr), S_OK);
+    const TStandinAction invalidate = StandinAction(kActInvalidateRect);
+    standin->ActDuring(L"SetObjectRects", 1, &invalidate);
+    standin->ClearLog();
+    host->SetBounds(kLeft, kTop, kWidth + 40, kHeight + 30);
+    const auto lines = LogOf(*host);
+    EXPECT_EQ(CountStarting(lines, "Draw("), 1);
+    EXPECT_TRUE(InOrder(lines, {"site.InvalidateRect(null, FALSE) -> S_OK",
+                                "SetObjectRects(pos=0,0,160,130, clip=0,0,160,130) -> S_OK",
+                                "Draw(aspect=32, bounds=null) -> S_OK"}));
+    EXPECT_FALSE(host->FullRepaintPending());
+    EXPECT_EQ(Shown(kWidth + 40 - 1, 50), StandinPicture::kFrameColor);
+    EXPECT_TRUE(IsVeiled(Shown(kWidth + 20, 50), kParentColor));
+}
+
+TEST_F(HostRender, ScrollingChangesNothingAndAdjustingGivesTheClientRectangle) {
+    Build();
+    ASSERT_EQ(standin->Invalidate(nullptr), S_OK);
+    standin->ClearLog();
+    const RECT some{7, 8, 19, 30};
+    TStandinAction scroll = StandinAction(kActScrollRect, &some);
+    scroll.dx = 5;
+    scroll.dy = -3;
+    EXPECT_EQ(standin->Act(&scroll), S_OK);
+    const TStandinAction adjust = StandinAction(kActAdjustRect, &some);
+    EXPECT_EQ(standin->Act(&adjust), S_OK);
+    const TStandinAction adjustNothing = StandinAction(kActAdjustRect);
+    EXPECT_EQ(standin->Act(&adjustNothing), E_POINTER);
+    const auto lines = LogOf(*host);
+    EXPECT_EQ(CountStarting(lines, "Draw("), 0);
+    EXPECT_EQ(LineStarting(lines, "site.AdjustRect(7"),
+              "site.AdjustRect(7,8,19,30) -> S_OK, 0,0,120,100");
 }

@@ -146,16 +146,28 @@ TEST_F(HostSite, QueryServiceIgnoresTheServiceAndAnswersDerivedInterfaces) {
 
 TEST_F(HostSite, ReferenceCountsNeverFreeTheComponent) {
     auto* host = hosted.Place(new TTestHost(hosted.form));
+    // Told when the component goes, whoever frees it.
+    struct TWatcher : TComponent {
+        using TComponent::TComponent;
+        void Notification(TComponent* component, TOperation operation) override {
+            if (operation == TOperation::Remove)
+                gone = component;
+        }
+        TComponent* gone = nullptr;
+    } watcher(nullptr);
+    host->FreeNotification(&watcher);
     const ULONG before = host->RefCount();
     {
         ComPtr<IOleClientSite> site = Face<IOleClientSite>(*host, IID_IOleClientSite);
         EXPECT_EQ(host->RefCount(), before + 1);
     }
     EXPECT_EQ(host->RefCount(), before);
-    for (ULONG i = 0; i <= before + 2; ++i)
-        host->Release(); // more releases than references: the count stops at 0
+    // More releases than references: the count stops at 0, the component stays.
+    for (ULONG i = 0; i <= before + 2; ++i) {
+        host->Release();
+        ASSERT_EQ(watcher.gone, nullptr) << "freed at release " << i;
+    }
     EXPECT_EQ(host->RefCount(), 0u);
-    EXPECT_EQ(host->Width() > 0, true);
 }
 
 TEST_F(HostSite, AmbientPropertiesNeedTheGetFlag) {
@@ -266,6 +278,38 @@ TEST_F(HostSite, ContextAndLayoutAnswers) {
     EXPECT_EQ(frame->TranslateAccelerator(nullptr, 0), S_FALSE);
     RECT border;
     EXPECT_EQ(frame->GetBorder(&border), INPLACE_E_NOTOOLSPACE);
+}
+
+TEST_F(HostSite, AnswersTheControlsActiveObjectPositionAndLayoutRequests) {
+    auto* host = hosted.Place(new TTestHost(hosted.form));
+    ComPtr<IStandinControl> standin = StandinBehind(*host);
+    ComPtr<IOleInPlaceActiveObject> active;
+    ASSERT_EQ(host->HostedObject()->QueryInterface(IID_PPV_ARGS(&active)), S_OK);
+    TStandinAction setActive = StandinAction(kActSetActiveObject);
+    setActive.flags = 1; // none
+    EXPECT_EQ(standin->Act(&setActive), S_OK);
+    EXPECT_EQ(host->ActiveIntf(), nullptr);
+    setActive.flags = 0;
+    EXPECT_EQ(standin->Act(&setActive), S_OK);
+    EXPECT_EQ(host->ActiveIntf(), active.Get());
+
+    // A new position is handed back to the control, unclipped.
+    standin->ClearLog();
+    const RECT position{0, 0, 100, 80};
+    const TStandinAction moved = StandinAction(kActPosRectChange, &position);
+    EXPECT_EQ(standin->Act(&moved), S_OK);
+    EXPECT_TRUE(
+        InOrder(LogOf(*host), {"SetObjectRects(pos=0,0,100,80, clip=0,0,32767,32767) -> S_OK",
+                               "site.OnPosRectChange(0,0,100,80) -> S_OK"}));
+
+    // A new extent becomes the component's size, at the screen's pixels per inch.
+    SIZEL extent{2 * 2540, 2540};
+    ASSERT_EQ(host->HostedObject()->SetExtent(DVASPECT_CONTENT, &extent), S_OK);
+    const TStandinAction layout = StandinAction(kActRequestNewObjectLayout);
+    EXPECT_EQ(standin->Act(&layout), S_OK);
+    const int ppi = ScreenPixelsPerInch();
+    EXPECT_EQ(host->Width(), 2 * ppi);
+    EXPECT_EQ(host->Height(), ppi);
 }
 
 TEST_F(HostSite, TheSitesMonikerDeclinesAllButBinding) {

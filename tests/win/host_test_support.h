@@ -23,6 +23,8 @@ public:
     };
     explicit TTestHost(TComponent* owner) : TTestHost(owner, TOptions{}) {}
     TTestHost(TComponent* owner, const TOptions& options);
+    // The slots below are what the control's events reach while it closes.
+    ~TTestHost() override { ReleaseControl(); }
 
     TControlDescriptor descriptor;
     std::vector<TEventSlot> slots;

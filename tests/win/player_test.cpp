@@ -574,6 +574,107 @@ TEST_F(Player, SetsTheSkinVariableAtOnce) {
     EXPECT_EQ(Variable(L"flv.skin"), L"mojave.swf");
 }
 
+// ---- the control's settings
+
+TEST_F(Player, PublishesTheControlsSettingsThroughTheControlOnEveryAccess) {
+    using P = TqelFlashPlayer;
+    struct TInteger {
+        DISPID dispid;
+        int32_t (P::*get)();
+        void (P::*set)(int32_t);
+    };
+    struct TBoolean {
+        DISPID dispid;
+        bool (P::*get)();
+        void (P::*set)(bool);
+    };
+    struct TText {
+        DISPID dispid;
+        std::wstring (P::*get)();
+        void (P::*set)(const std::wstring&);
+    };
+    const TInteger integers[] = {{105, &P::Quality, &P::SetQuality},
+                                 {107, &P::FrameNum, &P::SetFrameNum},
+                                 {120, &P::ScaleMode, &P::SetScaleMode},
+                                 {121, &P::AlignMode, &P::SetAlignMode},
+                                 {123, &P::BackgroundColor, &P::SetBackgroundColor}};
+    const TBoolean booleans[] = {{106, &P::Loop, &P::SetLoop},
+                                 {125, &P::Playing, &P::SetPlaying},
+                                 {135, &P::Menu, &P::SetMenu},
+                                 {138, &P::DeviceFont, &P::SetDeviceFont},
+                                 {139, &P::EmbedMovie, &P::SetEmbedMovie},
+                                 {192, &P::SeamlessTabbing, &P::SetSeamlessTabbing}};
+    const TText texts[] = {{134, &P::SAlign, &P::SetSAlign},
+                           {136, &P::Base, &P::SetBase},
+                           {137, &P::Scale, &P::SetScale},
+                           {140, &P::BGColor, &P::SetBGColor},
+                           {141, &P::Quality2, &P::SetQuality2},
+                           {159, &P::SWRemote, &P::SetSWRemote},
+                           {170, &P::FlashVars, &P::SetFlashVars},
+                           {171, &P::AllowScriptAccess, &P::SetAllowScriptAccess},
+                           {190, &P::MovieData, &P::SetMovieData}};
+    // What the control holds, as text.
+    auto held = [&](DISPID dispid) {
+        VARIANT v, text;
+        VariantInit(&v);
+        VariantInit(&text);
+        standin->GetProperty(dispid, &v);
+        VariantChangeType(&text, &v, 0, VT_BSTR);
+        const std::string result = WideToAnsi(BstrText(V_BSTR(&text)));
+        VariantClear(&v);
+        VariantClear(&text);
+        return result;
+    };
+    // What the player sent: the type's own variant.
+    auto sent = [&](DISPID dispid, const std::string& value) {
+        return LogOf(*player).back() ==
+               "Invoke(" + std::to_string(dispid) + ", PROPERTYPUT, " + value + ") -> S_OK";
+    };
+    // Written, held by the control, read back; read again after the control's value changed
+    // behind the player's back.
+    VARIANT other;
+    for (const TInteger& p : integers) {
+        (player->*p.set)(-7);
+        EXPECT_TRUE(sent(p.dispid, "I4 -7")) << p.dispid;
+        EXPECT_EQ(held(p.dispid), "-7") << p.dispid;
+        EXPECT_EQ((player->*p.get)(), -7) << p.dispid;
+        V_VT(&other) = VT_I4;
+        V_I4(&other) = 12;
+        player->WriteProperty(p.dispid, other);
+        EXPECT_EQ((player->*p.get)(), 12) << p.dispid;
+    }
+    for (const TBoolean& p : booleans) {
+        (player->*p.set)(false);
+        EXPECT_TRUE(sent(p.dispid, "BOOL 0")) << p.dispid;
+        EXPECT_FALSE((player->*p.get)()) << p.dispid;
+        (player->*p.set)(true);
+        EXPECT_TRUE(sent(p.dispid, "BOOL -1")) << p.dispid;
+        EXPECT_EQ(held(p.dispid), "-1") << p.dispid; // read as true
+        EXPECT_TRUE((player->*p.get)()) << p.dispid;
+        V_VT(&other) = VT_BOOL;
+        V_BOOL(&other) = VARIANT_FALSE;
+        player->WriteProperty(p.dispid, other);
+        EXPECT_FALSE((player->*p.get)()) << p.dispid;
+    }
+    for (const TText& p : texts) {
+        (player->*p.set)(L"files/x");
+        EXPECT_TRUE(sent(p.dispid, "BSTR \"files/x\"")) << p.dispid;
+        EXPECT_EQ(held(p.dispid), "files/x") << p.dispid;
+        EXPECT_EQ((player->*p.get)(), L"files/x") << p.dispid;
+        (player->*p.set)(L""); // sent as a null string
+        EXPECT_TRUE(sent(p.dispid, "BSTR null")) << p.dispid;
+        EXPECT_EQ((player->*p.get)(), L"") << p.dispid;
+    }
+    // None of them is part of the stored description.
+    TMemoryStream description;
+    WriteStoredDescription(description, *player, "qelflshplyr1");
+    const std::string stored(reinterpret_cast<const char*>(description.Memory()),
+                             static_cast<size_t>(description.Size()));
+    EXPECT_NE(stored.find("ControlData"), std::string::npos);
+    for (const char* name : {"Quality", "Loop", "Menu", "Scale", "FlashVars", "Seamless"})
+        EXPECT_EQ(stored.find(name), std::string::npos) << name;
+}
+
 // ---- failures of the control
 
 TEST_F(Player, RaisesTheControlsFailuresToTheCaller) {
@@ -692,4 +793,119 @@ TEST_F(Player, AFailingOrDestroyingCommandHandlerRunsNoCommandTwice) {
     raise(L"close");
     hosted.application->ProcessMessages();
     EXPECT_EQ(seen, std::vector<std::wstring>{L"close now"});
+}
+
+// ---- the player's life
+
+TEST_F(Player, EventsRaisedWhileTheControlClosesOrDeactivatesFindAWholePlayer) {
+    std::vector<std::string> seen;
+    const uint32_t serial = player->Serial();
+    // Each handler looks at the player it is given: still the live player of its serial.
+    const auto whole = [serial](TqelFlashPlayer& sender) {
+        return TqelFlashPlayer::FindLive(serial) == &sender && sender.Serial() == serial;
+    };
+    player->SetOnReadyStateChange([&](TqelFlashPlayer& sender, int32_t state) {
+        seen.push_back("ready " + std::to_string(state) + (whole(sender) ? "" : " (gone)"));
+    });
+    player->SetOnProgress([&](TqelFlashPlayer& sender, int32_t percent) {
+        seen.push_back("progress " + std::to_string(percent) + (whole(sender) ? "" : " (gone)"));
+    });
+    player->SetOnFlashCall([&](TqelFlashPlayer& sender, const std::wstring& request) {
+        seen.push_back("call " + WideToAnsi(request) + (whole(sender) ? "" : " (gone)"));
+    });
+    player->OnHandleFSCommand = [&](TqelFlashPlayer&, const std::wstring&, const std::wstring&) {
+        seen.push_back("command");
+    };
+    auto raiseDuring = [&](const wchar_t* call, DISPID dispid, std::vector<VARIANT> args) {
+        TStandinAction raise{};
+        raise.kind = kActRaiseEvent;
+        raise.dispid = dispid;
+        raise.count = static_cast<ULONG>(args.size());
+        raise.args = args.data();
+        EXPECT_EQ(standin->ActDuring(call, 1, &raise), S_OK);
+        for (VARIANT& v : args)
+            VariantClear(&v);
+    };
+    auto integer = [](LONG value) {
+        VARIANT v;
+        V_VT(&v) = VT_I4;
+        V_I4(&v) = value;
+        return v;
+    };
+    auto text = [](const wchar_t* value) {
+        VARIANT v;
+        V_VT(&v) = VT_BSTR;
+        V_BSTR(&v) = SysAllocString(value);
+        return v;
+    };
+
+    raiseDuring(L"InPlaceDeactivate", FlashEvent::kReadyStateChange, {integer(2)});
+    player->InPlaceIntf()->InPlaceDeactivate();
+    EXPECT_EQ(seen, std::vector<std::string>{"ready 2"});
+    EXPECT_EQ(player->InPlaceIntf(), nullptr);
+
+    seen.clear();
+    raiseDuring(L"Close", FlashEvent::kReadyStateChange, {integer(4)});
+    raiseDuring(L"Close", FlashEvent::kOnProgress, {integer(100)});
+    raiseDuring(L"Close", FlashEvent::kFlashCall, {text(L"<invoke name=\"bye\"/>")});
+    raiseDuring(L"Close", FlashEvent::kFSCommand, {text(L"fullscreen"), text(L"false")});
+    delete player;
+    hosted.application->ProcessMessages(); // the command queued while closing finds no player
+    EXPECT_EQ(seen,
+              (std::vector<std::string>{"ready 4", "progress 100", "call <invoke name=\"bye\"/>"}));
+    EXPECT_TRUE(hosted.errors.empty());
+}
+
+TEST_F(Player, AFailedConstructionLeavesNothingAPostedMessageCanFind) {
+    const uint32_t last = player->Serial();
+    SetEnvironmentVariableW(L"LEAFTURN_STANDIN_FAIL", L"DoVerb=0x80004005");
+    EXPECT_THROW(new TqelFlashPlayer(hosted.form), TOleError);
+    SetEnvironmentVariableW(L"LEAFTURN_STANDIN_FAIL", nullptr);
+    EXPECT_EQ(TqelFlashPlayer::FindLive(last + 1), nullptr);
+    PostMessageA(gCommandHandler->Handle(), kFSCommandMessage, last + 1, 0);
+    hosted.application->ProcessMessages();
+    EXPECT_GT(NewPlayer()->Serial(), last + 1); // the number is never given again
+    EXPECT_TRUE(hosted.errors.empty());
+}
+
+TEST_F(Player, AHandlerReplacedWhileItRunsLivesUntilItReturns) {
+    // Held only by a handler: it goes when the handler does, and tells whether that was early.
+    struct TWatch {
+        bool& running;
+        bool& early;
+        ~TWatch() { early = early || running; }
+    };
+    bool running = false, early = false;
+    int calls = 0;
+    player->SetOnReadyStateChange([watch = std::make_shared<TWatch>(running, early), &running,
+                                   &calls](TqelFlashPlayer& sender, int32_t) {
+        running = true;
+        ++calls;
+        sender.SetOnReadyStateChange(nullptr);
+        running = false;
+    });
+    player->OnHandleFSCommand = [watch = std::make_shared<TWatch>(running, early), &running,
+                                 &calls](TqelFlashPlayer& sender, const std::wstring&,
+                                         const std::wstring&) {
+        running = true;
+        ++calls;
+        sender.OnHandleFSCommand = nullptr;
+        running = false;
+    };
+    VARIANT v[2];
+    V_VT(&v[0]) = VT_I4;
+    V_I4(&v[0]) = 3;
+    EXPECT_EQ(standin->RaiseEvent(FlashEvent::kReadyStateChange, 1, v), S_OK);
+    EXPECT_EQ(calls, 1);
+    EXPECT_FALSE(early);
+    V_VT(&v[0]) = VT_BSTR;
+    V_BSTR(&v[0]) = SysAllocString(L"quit");
+    V_VT(&v[1]) = VT_BSTR;
+    V_BSTR(&v[1]) = nullptr;
+    EXPECT_EQ(standin->RaiseEvent(FlashEvent::kFSCommand, 2, v), S_OK);
+    VariantClear(&v[0]);
+    hosted.application->ProcessMessages();
+    EXPECT_EQ(calls, 2);
+    EXPECT_FALSE(early);
+    EXPECT_FALSE(player->OnHandleFSCommand);
 }

@@ -270,6 +270,16 @@ TEST_F(StandinControl, CallsMadeToFailAnswerTheirCodeAndStillAppearInTheLog) {
         InOrder(StandinLog(standin.Get()),
                 {"QueryInterface(IPersistStreamInit) -> E_NOINTERFACE",
                  "GetMiscStatus(1) -> E_UNEXPECTED", "GetMiscStatus(1) -> S_OK, 0x00020191"}));
+
+    // Faults a control starts with, for a process that cannot reach it before it is created.
+    SetEnvironmentVariableW(L"LEAFTURN_STANDIN_FAIL",
+                            L"GetMiscStatus=0x8000FFFF;broken;=1;DoVerb=0x80004005");
+    ComPtr<IOleObject> faulty = CreateControl();
+    SetEnvironmentVariableW(L"LEAFTURN_STANDIN_FAIL", nullptr);
+    EXPECT_EQ(faulty->GetMiscStatus(DVASPECT_CONTENT, &status), E_UNEXPECTED);
+    EXPECT_EQ(faulty->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, nullptr, 0, nullptr, nullptr),
+              E_FAIL);
+    EXPECT_HRESULT_SUCCEEDED(CreateControl()->GetMiscStatus(DVASPECT_CONTENT, &status));
 }
 
 TEST_F(StandinControl, StoredStateRoundTripsAndDamagedStateChangesNothing) {

@@ -197,7 +197,7 @@ TEST_F(StandinView, RepaintRequestsReachTheWindowlessSite) {
                                               "site.InvalidateRgn(null, FALSE) -> S_OK"}));
 }
 
-TEST_F(StandinView, InvalidatesFromInsideItsOwnDrawOnceOrUntilTheNestingLimit) {
+TEST_F(StandinView, ActsDuringTheHostsCallsAsOftenAsAskedAndUpToTheNestingLimit) {
     TTestContainer container;
     container.site.position = {0, 0, 50, 50};
     container.Activate();
@@ -214,7 +214,10 @@ TEST_F(StandinView, InvalidatesFromInsideItsOwnDrawOnceOrUntilTheNestingLimit) {
 
     // Once: the site's repaint draws, that Draw invalidates, the site repaints once more.
     const RECT corner{0, 0, 5, 5};
-    ASSERT_HRESULT_SUCCEEDED(standin->InvalidateFromDraw(1, &corner));
+    TStandinAction invalidate{};
+    invalidate.kind = kActInvalidateRect;
+    invalidate.rect = &corner;
+    ASSERT_HRESULT_SUCCEEDED(standin->ActDuring(L"Draw", 1, &invalidate));
     standin->ClearLog();
     ASSERT_HRESULT_SUCCEEDED(standin->Invalidate(nullptr));
     EXPECT_EQ(container.site.invalidations,
@@ -223,18 +226,36 @@ TEST_F(StandinView, InvalidatesFromInsideItsOwnDrawOnceOrUntilTheNestingLimit) {
 
     // Repeatedly, with a site that has no guard of its own: the nesting stops at the limit.
     container.site.invalidations.clear();
-    ASSERT_HRESULT_SUCCEEDED(standin->InvalidateFromDraw(-1, nullptr));
+    invalidate.rect = nullptr;
+    ASSERT_HRESULT_SUCCEEDED(standin->ActDuring(L"Draw", -1, &invalidate));
     standin->ClearLog();
     ASSERT_HRESULT_SUCCEEDED(standin->Invalidate(nullptr));
-    EXPECT_EQ(container.site.invalidations.size(), static_cast<size_t>(kStandinDrawDepthLimit));
-    EXPECT_EQ(draws(), kStandinDrawDepthLimit);
-    EXPECT_TRUE(InOrder(StandinLog(standin), {"* Draw nested 8 deep: not invalidating again"}));
+    EXPECT_EQ(container.site.invalidations.size(), static_cast<size_t>(kStandinActionDepthLimit));
+    EXPECT_EQ(draws(), kStandinActionDepthLimit);
+    EXPECT_TRUE(InOrder(StandinLog(standin), {"* Draw nested 8 deep: no actions"}));
 
-    // Stopped: a repaint is a repaint again.
-    ASSERT_HRESULT_SUCCEEDED(standin->InvalidateFromDraw(0, nullptr));
+    // Forgotten: a repaint is a repaint again.
+    ASSERT_HRESULT_SUCCEEDED(standin->ActDuring(L"Draw", 0, nullptr));
     container.site.invalidations.clear();
     ASSERT_HRESULT_SUCCEEDED(standin->Invalidate(nullptr));
     EXPECT_EQ(container.site.invalidations.size(), 1u);
+
+    // Before Close's own work the control is still in place; after it, it has no site to ask.
+    const RECT before{1, 1, 2, 2}, after{3, 3, 4, 4};
+    invalidate.rect = &before;
+    invalidate.before = TRUE;
+    ASSERT_HRESULT_SUCCEEDED(standin->ActDuring(L"Close", 1, &invalidate));
+    invalidate.rect = &after;
+    invalidate.before = FALSE;
+    ASSERT_HRESULT_SUCCEEDED(standin->ActDuring(L"Close", 1, &invalidate));
+    container.site.paintView.Reset();
+    container.site.invalidations.clear();
+    EXPECT_HRESULT_SUCCEEDED(container.object->Close(OLECLOSE_NOSAVE));
+    EXPECT_EQ(container.site.invalidations, std::vector<std::string>{"rect 1,1,2,2"});
+    EXPECT_EQ(standin->Invalidate(&after), E_UNEXPECTED);
+    invalidate.kind = 99;
+    EXPECT_EQ(standin->Act(&invalidate), E_INVALIDARG);
+    EXPECT_EQ(standin->ActDuring(L"Close", 1, &invalidate), E_INVALIDARG);
 }
 
 TEST_F(StandinView, TakesMouseAndKeyMessagesAndDeclinesTheRest) {

@@ -34,13 +34,51 @@ HWND TopLevelWindow(DWORD processId, const char* className) {
     return search.found;
 }
 
+struct TCollect {
+    DWORD processId;
+    std::vector<HWND> windows;
+};
+
+BOOL CALLBACK CollectWindowOfProcess(HWND window, LPARAM parameter) {
+    auto* collect = reinterpret_cast<TCollect*>(parameter);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    if (owner == collect->processId)
+        collect->windows.push_back(window);
+    return TRUE;
+}
+
+std::vector<HWND> TopLevelWindows(DWORD processId) {
+    TCollect collect{processId, {}};
+    EnumWindows(&CollectWindowOfProcess, reinterpret_cast<LPARAM>(&collect));
+    return collect.windows;
+}
+
+BOOL CALLBACK CollectStaticText(HWND child, LPARAM parameter) {
+    char className[16] = {};
+    GetClassNameA(child, className, sizeof className);
+    if (std::string(className) == "Static") {
+        auto* text = reinterpret_cast<std::string*>(parameter);
+        const std::string line = WindowText(child);
+        if (!line.empty())
+            *text += (text->empty() ? "" : "\n") + line;
+    }
+    return TRUE;
+}
+
+} // namespace
+
 std::string WindowText(HWND window) {
     char text[512] = {};
     GetWindowTextA(window, text, sizeof text);
     return text;
 }
 
-} // namespace
+std::string DialogText(HWND dialog) {
+    std::string text;
+    EnumChildWindows(dialog, &CollectStaticText, reinterpret_cast<LPARAM>(&text));
+    return text;
+}
 
 TViewerProcess::TViewerProcess(const std::string& program, const std::string& logPath) {
     // The child gets this process's environment plus the stand-in's log file.
@@ -90,6 +128,28 @@ TViewerWindowState TViewerProcess::State() const {
     state.caption = WindowText(form_);
     state.title = application_ ? WindowText(application_) : "";
     return state;
+}
+
+std::vector<HWND> TViewerProcess::TaskbarWindows() const {
+    std::vector<HWND> entries;
+    for (const HWND window : TopLevelWindows(processId_)) {
+        const LONG exStyle = GetWindowLongA(window, GWL_EXSTYLE);
+        if (IsWindowVisible(window) && !(exStyle & WS_EX_TOOLWINDOW) &&
+            (!GetWindow(window, GW_OWNER) || (exStyle & WS_EX_APPWINDOW)))
+            entries.push_back(window);
+    }
+    return entries;
+}
+
+std::vector<HWND> TViewerProcess::Dialogs() const {
+    std::vector<HWND> dialogs;
+    for (const HWND window : TopLevelWindows(processId_)) {
+        char className[16] = {};
+        GetClassNameA(window, className, sizeof className);
+        if (IsWindowVisible(window) && std::string(className) == "#32770")
+            dialogs.push_back(window);
+    }
+    return dialogs;
 }
 
 void TViewerProcess::PressKey(WORD virtualKey) const {

@@ -35,6 +35,11 @@ public:
     HWND MainWindow() const { return form_; }
     HWND ApplicationWindow() const { return application_; }
     TViewerWindowState State() const;
+    // The process's windows the platform lists on its taskbar: visible top-level windows that
+    // have no owner or ask for an entry (WS_EX_APPWINDOW), tool windows excepted.
+    std::vector<HWND> TaskbarWindows() const;
+    // Message boxes and other dialogs of the process that are showing now.
+    std::vector<HWND> Dialogs() const;
 
     // Presses and releases a key on the keyboard, with the viewer's window in front.
     void PressKey(WORD virtualKey) const;
@@ -67,6 +72,11 @@ bool WaitUntil(const std::function<bool()>& condition,
 COLORREF ScreenPixel(int x, int y);
 // The screen position of a window's client point.
 POINT ClientToScreenPoint(HWND window, int x, int y);
+
+// A window's text.
+std::string WindowText(HWND window);
+// The texts of a dialog's static controls (a message box's message), joined by new lines.
+std::string DialogText(HWND dialog);
 
 // A file's whole text ("" when there is none).
 std::string ReadTextFile(const std::string& path);
