@@ -49,7 +49,7 @@ void TBookView::SetArea(const TRect& area) {
     if (anchor >= 0)
         spread_ = layout_.SpreadOf(anchor);
     ClampZoom();
-    lastOutline_.clear();
+    lastFold_.reset();
     InvalidateAll();
 }
 
@@ -59,7 +59,7 @@ void TBookView::SetPageCount(int32_t count) {
     run_.reset();
     press_.reset();
     zoom_.reset();
-    lastOutline_.clear();
+    lastFold_.reset();
     InvalidateAll();
 }
 
@@ -90,27 +90,48 @@ std::optional<TZoomView> TBookView::Zoom() const {
     return TZoomView{zoom_->page, zoom_->scale, ZoomRect()};
 }
 
-std::vector<TPolygon> TBookView::TurnOutline() const {
+void TBookView::InvalidateTurn() {
     const std::optional<TTurnView> turn = Turn();
-    if (!turn || !turn->fold.folded)
-        return {};
+    std::optional<TFoldGeometry> fold;
+    if (turn && turn->fold.folded)
+        fold = turn->fold;
     const TRect slot = LeafSlot();
     const double scale = RectHeight(slot);
-    std::vector<TPolygon> outline;
-    for (const TPolygon* polygon : {&turn->fold.lifted, &turn->fold.leaf}) {
-        TPolygon pixels;
-        for (int32_t i = 0; i < polygon->count; ++i)
-            pixels.Add({slot.left + polygon->points[i].x * scale,
-                        slot.top + polygon->points[i].y * scale});
-        outline.push_back(pixels);
+    const double aspect = scale > 0 ? RectWidth(slot) / scale : 1;
+    // The signed distance of a point from a fold, into the part lifted.
+    const auto distance = [](const TFoldGeometry& f, TPointF p) {
+        return (p.x - f.foldPoint.x) * f.foldNormal.x + (p.y - f.foldPoint.y) * f.foldNormal.y;
+    };
+    // How far the fold moved at most, over the page.
+    double moved = 0;
+    if (fold && lastFold_)
+        for (TPointF corner : {TPointF{0, 0}, {aspect, 0}, {aspect, 1}, {0, 1}})
+            moved =
+                std::max(moved, std::abs(distance(*fold, corner) - distance(*lastFold_, corner)));
+    std::vector<TPolygon> changed;
+    for (const std::optional<TFoldGeometry>& f : {fold, lastFold_}) {
+        if (!f)
+            continue;
+        changed.push_back(f->leaf);
+        // Of the page uncovered, a strip along the fold changes: the rest shows the same page
+        // beneath, unshaded, unless the fold appeared or went.
+        const double reach = FoldShade(*f, aspect) + moved + 2 / std::max(scale, 1.0);
+        changed.push_back(fold && lastFold_
+                              ? ClipPolygon(f->lifted,
+                                            {f->foldPoint.x + f->foldNormal.x * reach,
+                                             f->foldPoint.y + f->foldNormal.y * reach},
+                                            {-f->foldNormal.x, -f->foldNormal.y})
+                              : f->lifted);
     }
-    return outline;
-}
-
-void TBookView::InvalidateTurn() {
-    std::vector<TPolygon> both = TurnOutline();
-    both.insert(both.end(), lastOutline_.begin(), lastOutline_.end());
-    lastOutline_ = TurnOutline();
+    lastFold_ = fold;
+    std::vector<TPolygon> both;
+    for (const TPolygon& polygon : changed) {
+        TPolygon pixels;
+        for (int32_t i = 0; i < polygon.count; ++i)
+            pixels.Add(
+                {slot.left + polygon.points[i].x * scale, slot.top + polygon.points[i].y * scale});
+        both.push_back(pixels);
+    }
     // The shadows reach this far beyond the outlines (a tenth of the page's width at most).
     const double margin = 0.1 * RectWidth(LeafSlot()) + 2;
     double top = 1e18, bottom = -1e18;
@@ -316,7 +337,7 @@ void TBookView::StartTurn(int32_t to, double now, bool byClick) {
     run.position = CornerOnPath(run.pathFrom, run.corner,
                                 RectHeight(slot) ? double(RectWidth(slot)) / RectHeight(slot) : 1);
     run_ = run;
-    lastOutline_.clear();
+    lastFold_.reset();
     InvalidateTurn();
     if (byClick) {
         lastClickTurn_ = now;
@@ -327,7 +348,7 @@ void TBookView::StartTurn(int32_t to, double now, bool byClick) {
 void TBookView::FinishTurn() {
     spread_ = run_->to;
     run_.reset();
-    lastOutline_.clear();
+    lastFold_.reset();
     InvalidateAll();
 }
 
@@ -620,7 +641,7 @@ void TBookView::DoubleClick(int32_t x, int32_t y, double now) {
         run_.reset();
         spread_ = lastClickFrom_;
         lastClickTurn_ = -1e9;
-        lastOutline_.clear();
+        lastFold_.reset();
         InvalidateAll();
     }
     ZoomInto(PageAt(x, y), kDoubleClickZoom, {double(x), double(y)});

@@ -138,9 +138,8 @@ private:
     void StartTurn(int32_t to, double now, bool byClick);
     void FinishTurn();
     void UpdateRun(double now);
-    // The leaf's outline and the place it left, in pixels (none while it lies flat).
-    std::vector<TPolygon> TurnOutline() const;
-    // Repaints a turn's new frame: where the leaf was and where it is now.
+    // Repaints a turn's new frame: where the leaf was and where it is now, and of the page it
+    // uncovers what changed: along the fold, where the shade and the fold moved.
     void InvalidateTurn();
     double BarOpacityAt(double now) const;
     void Press(TBarButton button, double now);
@@ -157,7 +156,7 @@ private:
     TBookLayout layout_;
     int32_t spread_ = 0;
     std::optional<TRun> run_;
-    std::vector<TPolygon> lastOutline_; // of the frame last repainted
+    std::optional<TFoldGeometry> lastFold_; // of the frame last repainted
     std::vector<TRect> turnBands_;
     std::optional<TPress> press_;
     struct TZoom {

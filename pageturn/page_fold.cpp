@@ -88,6 +88,14 @@ TFoldGeometry Fold(TPointF corner, TCorner kind, double aspect) {
     return fold;
 }
 
+double FoldRise(const TFoldGeometry& fold, double aspect) {
+    return std::sin(std::clamp(fold.reach / (2 * aspect), 0.0, 1.0) * kPi);
+}
+
+double FoldShade(const TFoldGeometry& fold, double aspect) {
+    return aspect * (0.04 + 0.16 * FoldRise(fold, aspect));
+}
+
 double EaseInOut(double t) {
     t = std::clamp(t, 0.0, 1.0);
     return t < 0.5 ? 4 * t * t * t : 1 - std::pow(-2 * t + 2, 3) / 2;

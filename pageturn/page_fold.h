@@ -60,5 +60,10 @@ TFoldGeometry Fold(TPointF corner, TCorner kind, double aspect);
 // The part of a convex polygon where (p - point) . normal >= 0.
 TPolygon ClipPolygon(const TPolygon& polygon, TPointF point, TPointF normal);
 
+// How far the leaf has risen from the page, 0 at rest and once turned, 1 half way over.
+double FoldRise(const TFoldGeometry& fold, double aspect);
+// How far the shades along the fold reach, in page units: they grow as the leaf rises.
+double FoldShade(const TFoldGeometry& fold, double aspect);
+
 // Eases in and out over 0 .. 1.
 double EaseInOut(double t);

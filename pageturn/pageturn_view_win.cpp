@@ -316,9 +316,9 @@ void TPageTurnControl::ComposeTurn(const TPixelBuffer& target, const TRect& clip
     const TPointF normal = fold.foldNormal;
     const TPointF away{-normal.x, -normal.y};
     // The shadows grow as the leaf rises, and shrink again as it comes to lie on the other side.
-    const double rise = std::sin(std::clamp(fold.reach / (2 * pageWidth / scale), 0.0, 1.0) *
-                                 3.14159265358979323846);
-    const double shadow = pageWidth * (0.04 + 0.16 * rise);
+    const double aspect = pageWidth / scale;
+    const double rise = FoldRise(fold, aspect);
+    const double shadow = FoldShade(fold, aspect) * scale;
 
     // Where the leaf has lifted off, the page beneath shows, darkened along the fold.
     if (upper.right >= 0)

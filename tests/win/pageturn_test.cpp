@@ -219,10 +219,21 @@ TEST_F(PageTurn, ATurnsFramesDifferFromItsStartAndEndAndRepaintOnlyTheLeaf) {
     const TRect right = control->View().Layout().Slot(TPageSide::Right);
     EXPECT_EQ(Pixel(right.left + RectWidth(right) / 4, right.top + 2), kRed);
     EXPECT_NE(Pixel(right.right - 3, right.bottom - 3), kRed);
+    for (double t = 0.14; t < 0.25; t += 0.02)
+        At(t);
     At(0.25);
     const std::vector<uint32_t> middle = Frame();
     EXPECT_NE(middle, start);
     EXPECT_NE(middle, early);
+    // What the frames repainted bit by bit is what the whole picture drawn anew shows (but for
+    // the mark, which nothing repainted until now).
+    control->RedrawAll();
+    std::vector<uint32_t> anew = Frame();
+    anew[2 * player->Width() + 2] = 0xFF123456u;
+    size_t differ = 0;
+    for (size_t i = 0; i < anew.size(); ++i)
+        differ += anew[i] != middle[i];
+    EXPECT_EQ(differ, 0u);
     At(1);
     const std::vector<uint32_t> end = Frame();
     EXPECT_NE(middle, end);
