@@ -184,6 +184,11 @@ int main(int argc, char** argv) {
         return 2;
     }
     const int runs = argc > first + 2 ? std::max(1, std::atoi(argv[first + 2])) : 9;
-    return pages ? Pages(argv[first], argv[first + 1], runs)
-                 : Standin(argv[first], argv[first + 1], runs);
+    try {
+        return pages ? Pages(argv[first], argv[first + 1], runs)
+                     : Standin(argv[first], argv[first + 1], runs);
+    } catch (const std::exception& error) {
+        std::fprintf(stderr, "startup_bench: %s\n", error.what());
+        return 1;
+    }
 }
