@@ -120,9 +120,9 @@ HRESULT TPageTurnControl::SetObjectRects(LPCRECT position, LPCRECT) {
     try {
         position_ = *position;
         view_.SetArea({0, 0, position_.right - position_.left, position_.bottom - position_.top});
-        // Pictures are made anew for the new size; the host repaints after a resize itself (a
-        // repaint asked for now would come before it has sized its own pictures).
-        Settle(false);
+        // Pictures are made anew for the new size. Until the host has drawn the control once
+        // there is nothing on screen to repaint: its first paint draws everything anyway.
+        Settle(drawn_);
         return S_OK;
     } catch (...) {
         return E_FAIL;

@@ -364,7 +364,8 @@ private:
 
     // The picture: composed here and copied to the host's device context in Draw.
     TqelBitmap frame_;
-    TRect stale_{}; // the part of frame_ that no longer shows the book as it is
+    TRect stale_{};      // the part of frame_ that no longer shows the book as it is
+    bool drawn_ = false; // the host has drawn the control: changes are to be repainted
     // While a leaf turns: the spread beneath it, composed once.
     std::unique_ptr<TImage> turnBase_;
     int32_t turnBaseSpread_ = -1;

@@ -92,6 +92,7 @@ HRESULT TPageTurnControl::Draw(DWORD aspect, LONG, void*, DVTARGETDEVICE*, HDC, 
         const int32_t width = place.right - place.left, height = place.bottom - place.top;
         if (width <= 0 || height <= 0)
             return S_OK;
+        drawn_ = true;
         if (frame_.Width() != width || frame_.Height() != height) {
             frame_.Resize(width, height);
             stale_ = {0, 0, width, height};
