@@ -4,6 +4,25 @@
 
 #include "pages/page_list.h"
 
+TRect RectUnion(const TRect& a, const TRect& b) {
+    if (RectIsEmpty(a))
+        return b;
+    if (RectIsEmpty(b))
+        return a;
+    return {std::min(a.left, b.left), std::min(a.top, b.top), std::max(a.right, b.right),
+            std::max(a.bottom, b.bottom)};
+}
+
+TRect RectIntersection(const TRect& a, const TRect& b) {
+    const TRect r{std::max(a.left, b.left), std::max(a.top, b.top), std::min(a.right, b.right),
+                  std::min(a.bottom, b.bottom)};
+    return RectIsEmpty(r) ? TRect{} : r;
+}
+
+bool RectContains(const TRect& r, int32_t x, int32_t y) {
+    return x >= r.left && x < r.right && y >= r.top && y < r.bottom;
+}
+
 void TBookLayout::SetPageShape(int32_t width, int32_t height) {
     if (width > 0 && height > 0) {
         pageWidth_ = width;

@@ -7,6 +7,11 @@
 
 #include "qel/qel_utils.h"
 
+// Rectangles as the control uses them: an empty one stands for none.
+TRect RectUnion(const TRect& a, const TRect& b);
+TRect RectIntersection(const TRect& a, const TRect& b); // empty when they do not meet
+bool RectContains(const TRect& r, int32_t x, int32_t y);
+
 // Pages of one spread (0-based indices), -1 where a side is empty. In single-page mode only
 // right is used.
 struct TSpread {

@@ -11,25 +11,6 @@ namespace {
 constexpr int32_t kBarHeight = 40, kBarButton = 36, kBarLabel = 112, kBarGap = 10, kBarPadding = 6,
                   kBarBottom = 14;
 
-TRect Union(const TRect& a, const TRect& b) {
-    if (RectIsEmpty(a))
-        return b;
-    if (RectIsEmpty(b))
-        return a;
-    return {std::min(a.left, b.left), std::min(a.top, b.top), std::max(a.right, b.right),
-            std::max(a.bottom, b.bottom)};
-}
-
-TRect Intersection(const TRect& a, const TRect& b) {
-    const TRect r{std::max(a.left, b.left), std::max(a.top, b.top), std::min(a.right, b.right),
-                  std::min(a.bottom, b.bottom)};
-    return RectIsEmpty(r) ? TRect{} : r;
-}
-
-bool Contains(const TRect& r, int32_t x, int32_t y) {
-    return x >= r.left && x < r.right && y >= r.top && y < r.bottom;
-}
-
 double EaseOut(double t) {
     t = std::clamp(t, 0.0, 1.0);
     return 1 - (1 - t) * (1 - t) * (1 - t);
@@ -157,9 +138,10 @@ void TBookView::InvalidateTurn() {
             }
         }
         if (left < right)
-            turnBands_.push_back(Intersection({int32_t(std::floor(left)), int32_t(std::floor(y0)),
-                                               int32_t(std::ceil(right)), int32_t(std::ceil(y1))},
-                                              layout_.Area()));
+            turnBands_.push_back(
+                RectIntersection({int32_t(std::floor(left)), int32_t(std::floor(y0)),
+                                  int32_t(std::ceil(right)), int32_t(std::ceil(y1))},
+                                 layout_.Area()));
     }
 }
 
@@ -247,7 +229,7 @@ std::string TBookView::BarLabel() const {
 // ---- what needs doing
 
 void TBookView::Invalidate(const TRect& r) {
-    dirty_ = Union(dirty_, Intersection(r, layout_.Area()));
+    dirty_ = RectUnion(dirty_, RectIntersection(r, layout_.Area()));
 }
 
 std::vector<TRect> TBookView::TakeDirty() {
@@ -255,7 +237,7 @@ std::vector<TRect> TBookView::TakeDirty() {
     if (!RectIsEmpty(dirty_))
         dirty.push_back(dirty_);
     for (const TRect& band : turnBands_)
-        if (!RectIsEmpty(band) && Intersection(band, dirty_) != band)
+        if (!RectIsEmpty(band) && RectIntersection(band, dirty_) != band)
             dirty.push_back(band);
     dirty_ = {};
     turnBands_.clear();
@@ -419,6 +401,10 @@ void TBookView::ZoomInto(int32_t page, double scale, TPointF at) {
     const double px = std::clamp((at.x - slot.left) / std::max(RectWidth(slot), 1), 0.0, 1.0);
     const double py = std::clamp((at.y - slot.top) / std::max(RectHeight(slot), 1), 0.0, 1.0);
     zoom_ = TZoom{page, std::clamp(scale, 1.0, kMaxZoom), 0.5, 0.5};
+    PutUnder(px, py, at);
+}
+
+void TBookView::PutUnder(double px, double py, TPointF at) {
     const TRect rect = ZoomRect();
     const TRect area = layout_.Area();
     const double width = RectWidth(rect), height = RectHeight(rect);
@@ -450,13 +436,7 @@ void TBookView::ZoomBy(double factor, TPointF at) {
     const double px = (at.x - before.left) / std::max(RectWidth(before), 1);
     const double py = (at.y - before.top) / std::max(RectHeight(before), 1);
     zoom_->scale = std::clamp(zoom_->scale * factor, 1.0, kMaxZoom);
-    const TRect after = ZoomRect();
-    const TRect area = layout_.Area();
-    const double width = RectWidth(after), height = RectHeight(after);
-    zoom_->centreX = (area.left + RectWidth(area) / 2.0 - (at.x - px * width)) / width;
-    zoom_->centreY = (area.top + RectHeight(area) / 2.0 - (at.y - py * height)) / height;
-    ClampZoom();
-    InvalidateAll();
+    PutUnder(px, py, at);
 }
 
 void TBookView::PanBy(double dx, double dy) {
@@ -477,9 +457,9 @@ TPointF TBookView::ToPage(int32_t x, int32_t y) const {
 
 int32_t TBookView::PageAt(int32_t x, int32_t y) const {
     const TSpread spread = layout_.Spread(spread_);
-    if (Contains(layout_.Slot(TPageSide::Right), x, y))
+    if (RectContains(layout_.Slot(TPageSide::Right), x, y))
         return spread.right;
-    if (layout_.TwoPages() && Contains(layout_.Slot(TPageSide::Left), x, y))
+    if (layout_.TwoPages() && RectContains(layout_.Slot(TPageSide::Left), x, y))
         return spread.left;
     return -1;
 }
@@ -490,13 +470,14 @@ void TBookView::Turnable(int32_t x, int32_t y, TPress& press) const {
     const TRect left = layout_.TwoPages() ? layout_.Slot(TPageSide::Left) : right;
     const int32_t grab = std::max(int32_t(RectWidth(right) * kGrabShare), 12);
     const int32_t last = layout_.SpreadCount() - 1;
-    const TRect slot = Contains(right, x, y) ? right : left;
-    if (!Contains(slot, x, y))
+    const TRect slot = RectContains(right, x, y) ? right : left;
+    if (!RectContains(slot, x, y))
         return;
-    if (spread.right >= 0 && spread_ < last && x >= right.right - grab && Contains(right, x, y)) {
+    if (spread.right >= 0 && spread_ < last && x >= right.right - grab &&
+        RectContains(right, x, y)) {
         press.canDrag = true;
         press.dragTo = spread_ + 1;
-    } else if (spread_ > 0 && x < left.left + grab && Contains(left, x, y) &&
+    } else if (spread_ > 0 && x < left.left + grab && RectContains(left, x, y) &&
                (spread.left >= 0 || !layout_.TwoPages())) {
         press.canDrag = true;
         press.dragTo = spread_ - 1;
@@ -514,10 +495,10 @@ void TBookView::MouseDown(int32_t x, int32_t y, double now) {
     press.y = y;
     press.time = now;
     const TBarLayout bar = Bar();
-    if (bar.fits && Contains(bar.bar, x, y)) {
+    if (bar.fits && RectContains(bar.bar, x, y)) {
         press.onBar = true;
         for (const auto& button : bar.buttons)
-            if (Contains(button.rect, x, y))
+            if (RectContains(button.rect, x, y))
                 press.button = button.kind;
         press_ = press;
         return;
@@ -534,11 +515,11 @@ void TBookView::MouseDown(int32_t x, int32_t y, double now) {
 void TBookView::MouseMove(int32_t x, int32_t y, bool held, double now) {
     ShowBar(now);
     const TBarLayout bar = Bar();
-    const bool overBar = bar.fits && Contains(bar.bar, x, y);
+    const bool overBar = bar.fits && RectContains(bar.bar, x, y);
     TBarButton hover = TBarButton::None;
     if (overBar)
         for (const auto& button : bar.buttons)
-            if (Contains(button.rect, x, y))
+            if (RectContains(button.rect, x, y))
                 hover = button.kind;
     if (hover != hover_ || overBar != overBar_)
         Invalidate(bar.bar);
@@ -584,7 +565,7 @@ void TBookView::MouseUp(int32_t x, int32_t y, double now) {
     if (press.onBar) {
         const TBarLayout bar = Bar();
         for (const auto& button : bar.buttons)
-            if (button.kind == press.button && Contains(button.rect, x, y))
+            if (button.kind == press.button && RectContains(button.rect, x, y))
                 Press(button.kind, now);
         return;
     }
@@ -612,18 +593,18 @@ void TBookView::MouseUp(int32_t x, int32_t y, double now) {
     // A click: the right page turns forward, the left one back.
     const TRect right = layout_.Slot(TPageSide::Right);
     if (layout_.TwoPages()) {
-        if (Contains(right, x, y))
+        if (RectContains(right, x, y))
             StartTurn(spread_ + 1, now, true);
-        else if (Contains(layout_.Slot(TPageSide::Left), x, y))
+        else if (RectContains(layout_.Slot(TPageSide::Left), x, y))
             StartTurn(spread_ - 1, now, true);
-    } else if (Contains(right, x, y)) {
+    } else if (RectContains(right, x, y)) {
         StartTurn(x >= right.left + RectWidth(right) / 2 ? spread_ + 1 : spread_ - 1, now, true);
     }
 }
 
 void TBookView::DoubleClick(int32_t x, int32_t y, double now) {
     const TBarLayout bar = Bar();
-    if (bar.fits && Contains(bar.bar, x, y)) {
+    if (bar.fits && RectContains(bar.bar, x, y)) {
         MouseDown(x, y, now); // a second press of the button
         return;
     }

@@ -148,6 +148,8 @@ private:
     int32_t PageAt(int32_t x, int32_t y) const;
     void ZoomIntoShownPage(double scale);
     void ZoomBy(double factor, TPointF at);
+    // Moves the zoomed page so that its point (px, py) (0 to 1 across it) lies at at.
+    void PutUnder(double px, double py, TPointF at);
     void PanBy(double dx, double dy);
     void ClampZoom();
     TRect ZoomRect() const;

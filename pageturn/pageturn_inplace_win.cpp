@@ -211,9 +211,7 @@ void TPageTurnControl::SetCursorFor(int32_t x, int32_t y) {
     // A hand where a click acts, a mover over a zoomed page, the arrow elsewhere.
     LPCSTR cursor = IDC_ARROW;
     const TBarLayout bar = view_.Bar();
-    const auto inside = [&](const TRect& r) {
-        return x >= r.left && x < r.right && y >= r.top && y < r.bottom;
-    };
+    const auto inside = [&](const TRect& r) { return RectContains(r, x, y); };
     if (bar.fits && view_.BarOpacity() > 0 && inside(bar.bar)) {
         for (const auto& button : bar.buttons)
             if (inside(button.rect) && view_.ButtonEnabled(button.kind))

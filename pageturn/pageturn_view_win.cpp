@@ -18,21 +18,6 @@ constexpr uint32_t kBarColor = Rgb(20, 21, 24);
 constexpr uint32_t kBrokenColor = Rgb(184, 84, 70);
 constexpr uint32_t kPaper = Rgb(250, 248, 243);
 
-TRect Union(const TRect& a, const TRect& b) {
-    if (RectIsEmpty(a))
-        return b;
-    if (RectIsEmpty(b))
-        return a;
-    return {std::min(a.left, b.left), std::min(a.top, b.top), std::max(a.right, b.right),
-            std::max(a.bottom, b.bottom)};
-}
-
-TRect Intersection(const TRect& a, const TRect& b) {
-    const TRect r{std::max(a.left, b.left), std::max(a.top, b.top), std::min(a.right, b.right),
-                  std::min(a.bottom, b.bottom)};
-    return RectIsEmpty(r) ? TRect{} : r;
-}
-
 bool Covers(const TRect& outer, const TRect& inner) {
     return inner.left >= outer.left && inner.top >= outer.top && inner.right <= outer.right &&
            inner.bottom <= outer.bottom;
@@ -99,18 +84,18 @@ HRESULT TPageTurnControl::Draw(DWORD aspect, LONG, void*, DVTARGETDEVICE*, HDC, 
         }
         TRect clip{0, 0, width, height};
         if (bounds)
-            clip = Intersection(clip, {bounds->left - place.left, bounds->top - place.top,
-                                       bounds->right - place.left, bounds->bottom - place.top});
+            clip = RectIntersection(clip, {bounds->left - place.left, bounds->top - place.top,
+                                           bounds->right - place.left, bounds->bottom - place.top});
         RECT box;
         const int kind = GetClipBox(dc, &box);
         if (kind == NULLREGION)
             return S_OK; // nothing of it can be seen
         if (kind != ERROR)
-            clip = Intersection(clip, {box.left - place.left, box.top - place.top,
-                                       box.right - place.left, box.bottom - place.top});
+            clip = RectIntersection(clip, {box.left - place.left, box.top - place.top,
+                                           box.right - place.left, box.bottom - place.top});
         if (RectIsEmpty(clip))
             return S_OK;
-        const TRect redo = Intersection(stale_, clip);
+        const TRect redo = RectIntersection(stale_, clip);
         if (!RectIsEmpty(redo)) {
             Compose(redo);
             if (Covers(clip, stale_))
@@ -160,7 +145,7 @@ HRESULT TPageTurnControl::GetAdvise(DWORD* aspects, DWORD* flags, IAdviseSink** 
 // ---- repaints
 
 void TPageTurnControl::MarkStale(const TRect& r) {
-    stale_ = Union(stale_, r);
+    stale_ = RectUnion(stale_, r);
 }
 
 void TPageTurnControl::Repaint(const TRect& r) {
@@ -279,9 +264,9 @@ void TPageTurnControl::ComposeSpread(const TPixelBuffer& target, const TRect& cl
     const TRect left = layout.Slot(TPageSide::Left), right = layout.Slot(TPageSide::Right);
     TRect book;
     if (spread.left >= 0 && layout.TwoPages())
-        book = Union(book, left);
+        book = RectUnion(book, left);
     if (spread.right >= 0)
-        book = Union(book, right);
+        book = RectUnion(book, right);
     // The background where no page will cover it.
     const TRect area = layout.Area();
     if (RectIsEmpty(book)) {
@@ -335,7 +320,7 @@ void TPageTurnControl::ComposeTurn(const TPixelBuffer& target, const TRect& clip
     if (layout.TwoPages())
         back = FaceOf(upper.left, layout.Slot(TPageSide::Left));
     else {
-        leafClip = Intersection(clip, slot);
+        leafClip = RectIntersection(clip, slot);
         back = SourceOf(*PaperFace(RectWidth(slot), RectHeight(slot)));
     }
     if (!back.bits || RectIsEmpty(leafClip))
@@ -370,7 +355,7 @@ void TPageTurnControl::ComposeZoom(const TPixelBuffer& target, const TRect& clip
 void TPageTurnControl::ComposeBar(const TPixelBuffer& target, const TRect& clip) {
     const double opacity = view_.BarOpacity();
     const TBarLayout bar = view_.Bar();
-    if (opacity <= 0 || !bar.fits || RectIsEmpty(Intersection(clip, bar.bar)))
+    if (opacity <= 0 || !bar.fits || RectIsEmpty(RectIntersection(clip, bar.bar)))
         return;
     const TRect& r = bar.bar;
     FillRoundRect(target, clip, {double(r.left), double(r.top), double(r.right), double(r.bottom)},
@@ -495,7 +480,7 @@ void TPageTurnControl::ShadeGutter(TImage& face, int32_t page) const {
 void TPageTurnControl::DrawTextIn(const TPixelBuffer& target, const TRect& clip, const TRect& rect,
                                   const std::wstring& text, int32_t height, uint32_t color,
                                   UINT format, bool bold, double opacity) {
-    const TRect area = Intersection(clip, rect);
+    const TRect area = RectIntersection(clip, rect);
     if (RectIsEmpty(area) || text.empty() || RectIsEmpty(rect))
         return;
     // White on black in a bitmap of its own: the grey levels are how much of each pixel the
