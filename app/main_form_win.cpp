@@ -2,6 +2,7 @@
 
 #include "app/exe_config_win.h"
 #include "package/PackageLookup.h"
+#include "pageturn/pageturn_control_win.h"
 #include "ui/application_win.h"
 
 TfrmMain::TfrmMain(TComponent* owner) : TForm(owner) {
@@ -19,7 +20,9 @@ TfrmMain::TfrmMain(TComponent* owner) : TForm(owner) {
     pnl1->SetParent(this);
     pnl1->SetAlign(TAlign::Client);
 
-    qelflshplyr1 = new TqelFlashPlayer(this);
+    // Where the book has no movie, or no player control can be had, the viewer's own
+    // page-turning control shows its pages.
+    qelflshplyr1 = new TqelFlashPlayer(this, PageTurnClassObject());
     qelflshplyr1->SetName("qelflshplyr1");
     qelflshplyr1->SetParent(pnl1);
     qelflshplyr1->SetAlign(TAlign::Client);

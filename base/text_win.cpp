@@ -25,3 +25,14 @@ std::wstring AnsiToWide(std::string_view text) {
                             n);
     return result;
 }
+
+std::wstring Utf8ToWide(std::string_view text) {
+    if (text.empty())
+        return {};
+    const int n =
+        MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    std::wstring wide(static_cast<size_t>(n > 0 ? n : 0), L'\0');
+    if (n > 0)
+        MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), wide.data(), n);
+    return wide;
+}

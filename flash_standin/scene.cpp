@@ -1,7 +1,6 @@
 #include "flash_standin/scene.h"
 
 #include <array>
-#include <utility>
 
 #include "base/int_from_text.h"
 #include "base/text.h"
@@ -70,67 +69,6 @@ void AddKeys(std::string_view names, std::vector<uint8_t>& keys, std::vector<std
         else
             keys.push_back(code);
     }
-}
-
-// Appends the UTF-8 form of a code point; false for values that are not characters.
-bool AppendUtf8(uint32_t c, std::string& out) {
-    if (c == 0 || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF))
-        return false;
-    if (c < 0x80) {
-        out += static_cast<char>(c);
-    } else if (c < 0x800) {
-        out += static_cast<char>(0xC0 | (c >> 6));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        out += static_cast<char>(0xE0 | (c >> 12));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (c >> 18));
-        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-    return true;
-}
-
-// The five predefined entities and character references; anything else stays as written.
-std::string DecodeEntities(std::string_view text) {
-    static constexpr std::pair<std::string_view, char> kNamed[] = {
-        {"amp", '&'}, {"lt", '<'}, {"gt", '>'}, {"quot", '"'}, {"apos", '\''}};
-    std::string out;
-    size_t i = 0;
-    while (i < text.size()) {
-        const size_t semicolon = text[i] == '&' ? text.find(';', i) : std::string_view::npos;
-        if (semicolon == std::string_view::npos || semicolon - i > 10) {
-            out += text[i++];
-            continue;
-        }
-        const std::string_view entity = text.substr(i + 1, semicolon - i - 1);
-        bool decoded = false;
-        for (const auto& [name, c] : kNamed)
-            if (entity == name) {
-                out += c;
-                decoded = true;
-            }
-        if (!decoded && entity.size() > 1 && entity[0] == '#') {
-            const bool hex = entity[1] == 'x' || entity[1] == 'X';
-            const std::string digits(entity.substr(hex ? 2 : 1));
-            if (AllDigits(digits, hex)) {
-                const int32_t value = IntFromText(hex ? "0x" + digits : digits, -1);
-                decoded = value > 0 && AppendUtf8(static_cast<uint32_t>(value), out);
-            }
-        }
-        if (decoded)
-            i = semicolon + 1;
-        else
-            out += text[i++];
-    }
-    return out;
-}
-
-bool IsNameEnd(char c) {
-    return IsBlank(c) || c == '/' || c == '>';
 }
 
 } // namespace
@@ -205,95 +143,4 @@ std::optional<TScene> ParseScene(std::string_view bytes) {
             scene.notes.push_back("line " + std::to_string(lineNumber) + " not understood");
     }
     return scene;
-}
-
-TPageList ParsePageList(std::string_view xml) {
-    TPageList list;
-    size_t pos = 0;
-    while (list.pages.size() < kMaxPages) {
-        const size_t lt = xml.find('<', pos);
-        if (lt == std::string_view::npos)
-            return list;
-        const std::string_view rest = xml.substr(lt);
-        // Comments, CDATA sections, declarations and processing instructions hold no pages.
-        std::string_view close;
-        if (rest.starts_with("<!--"))
-            close = "-->";
-        else if (rest.starts_with("<![CDATA["))
-            close = "]]>";
-        else if (rest.starts_with("<?"))
-            close = "?>";
-        else if (rest.starts_with("<!"))
-            close = ">";
-        else if (rest.starts_with("</"))
-            close = ">";
-        if (!close.empty()) {
-            const size_t end = xml.find(close, lt + 2);
-            if (end == std::string_view::npos)
-                break;
-            pos = end + close.size();
-            continue;
-        }
-        size_t i = lt + 1;
-        const size_t nameStart = i;
-        while (i < xml.size() && !IsNameEnd(xml[i]))
-            ++i;
-        const std::string_view name = xml.substr(nameStart, i - nameStart);
-        // Attributes up to the end of the tag; a quoted value may hold '>'.
-        std::optional<std::string> src;
-        bool tagClosed = false;
-        while (i < xml.size()) {
-            while (i < xml.size() && IsBlank(xml[i]))
-                ++i;
-            if (i < xml.size() && (xml[i] == '>' || xml[i] == '/')) {
-                if (xml[i] == '>') {
-                    tagClosed = true;
-                    ++i;
-                    break;
-                }
-                ++i;
-                continue;
-            }
-            const size_t attributeStart = i;
-            while (i < xml.size() && xml[i] != '=' && !IsNameEnd(xml[i]))
-                ++i;
-            const std::string_view attribute = xml.substr(attributeStart, i - attributeStart);
-            while (i < xml.size() && IsBlank(xml[i]))
-                ++i;
-            if (attribute.empty() || i >= xml.size() || xml[i] != '=')
-                break;
-            ++i;
-            while (i < xml.size() && IsBlank(xml[i]))
-                ++i;
-            if (i >= xml.size() || (xml[i] != '"' && xml[i] != '\''))
-                break;
-            const size_t valueEnd = xml.find(xml[i], i + 1);
-            if (valueEnd == std::string_view::npos)
-                break;
-            if (attribute == "src")
-                src = DecodeEntities(xml.substr(i + 1, valueEnd - i - 1));
-            i = valueEnd + 1;
-        }
-        if (!tagClosed)
-            break;
-        if (name == "page" && src)
-            list.pages.push_back(std::move(*src));
-        pos = i;
-    }
-    // Only the end of the text returns from inside the loop.
-    list.complete = false;
-    return list;
-}
-
-std::wstring ResolveRelative(std::wstring_view base, std::wstring_view name) {
-    while (name.starts_with(L"./"))
-        name.remove_prefix(2);
-    const size_t colon = name.find(L':');
-    const size_t slash = name.find_first_of(L"/\\");
-    if ((colon != std::wstring_view::npos && colon < slash) || slash == 0)
-        return std::wstring(name);
-    const size_t baseEnd = base.find_last_of(L"/\\");
-    if (baseEnd == std::wstring_view::npos)
-        return std::wstring(name);
-    return std::wstring(base.substr(0, baseEnd + 1)) + std::wstring(name);
 }

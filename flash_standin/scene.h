@@ -1,13 +1,14 @@
 #pragma once
-// The stand-in's own demo scene format and the page list a scene names (both described in
-// README.md), and how the stand-in resolves a name relative to the file that named it. Portable,
-// so that the parsers run under the sanitizers.
+// The stand-in's own demo scene format (described in README.md); the page list a scene names is
+// the book's own (pages/page_list.h). Portable, so that the parser runs under the sanitizers.
 
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "pages/page_list.h"
 
 inline constexpr std::string_view kSceneSignature = "LEAFTURN-SCENE 1";
 
@@ -33,18 +34,3 @@ std::optional<TScene> ParseScene(std::string_view bytes);
 // A key name of the scene format ("Right", "PageDown", "F", "7", "F5", "0x41") as a virtual-key
 // code; 0 when the name means no key.
 uint8_t KeyCodeFromName(std::string_view name);
-
-struct TPageList {
-    std::vector<std::string> pages; // src of each <page> element, entities decoded (UTF-8)
-    bool complete = true;           // false: the text broke off or went wrong; pages so far kept
-};
-
-// At most this many pages are taken from one list.
-inline constexpr size_t kMaxPages = 10000;
-
-// The src attributes of the <page> elements of an XML text, in document order.
-TPageList ParsePageList(std::string_view xml);
-
-// name relative to the file base: unchanged when it has a scheme or a drive (":" before any "/"),
-// or starts with "/" or "\"; otherwise base up to its last "/" or "\" followed by name.
-std::wstring ResolveRelative(std::wstring_view base, std::wstring_view name);

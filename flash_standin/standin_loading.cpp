@@ -7,16 +7,7 @@
 #include <cwctype>
 #include <string_view>
 
-std::wstring Utf8ToWide(std::string_view text) {
-    if (text.empty())
-        return {};
-    const int n =
-        MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-    std::wstring wide(static_cast<size_t>(n > 0 ? n : 0), L'\0');
-    if (n > 0)
-        MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), wide.data(), n);
-    return wide;
-}
+#include "base/text_win.h"
 
 namespace {
 
@@ -410,8 +401,8 @@ void TStandinControl::PageListArrived(const TRequest& request) {
         return;
     const TPageList list = ParsePageList(BytesText(request.bytes));
     scene_->pageListArrived = true;
-    for (const std::string& page : list.pages)
-        scene_->pages.push_back(ResolveRelative(request.url, Utf8ToWide(page)));
+    for (const TPageEntry& page : list.pages)
+        scene_->pages.push_back(ResolveRelative(request.url, Utf8ToWide(page.src)));
     Note(L"page list " + LogText::Quoted(request.url) + L": " +
          std::to_wstring(scene_->pages.size()) + L" pages" +
          (list.complete ? L"" : L", the rest not understood"));

@@ -18,17 +18,17 @@
 
 #include "base/com_win.h"
 #include "base/handles_win.h"
+#include "base/text_win.h"
 #include "flash_standin/scene.h"
 #include "flash_standin/standin_control.h"
 #include "flash_standin/standin_log.h"
+#include "pages/picture_win.h"
+#include "pages/player_properties_win.h"
 #include "qel/shockwave_flash.h"
 
 // The module's count of live objects and locks (standin_server.cpp).
 void StandinModuleLock();
 void StandinModuleUnlock();
-
-// UTF-8 (the scene format's texts) as UTF-16.
-std::wstring Utf8ToWide(std::string_view text);
 
 class TStandinControl;
 
@@ -58,15 +58,6 @@ private:
     std::map<DWORD, ComPtr<IUnknown>> sinks_;
 };
 
-// A decoded page: a top-down 32-bit DIB section with premultiplied alpha.
-struct TPicture {
-    TGdiObject bitmap;
-    int width = 0, height = 0;
-};
-
-// Decodes PNG, JPEG or any format the imaging component knows; null with the reason in problem.
-std::unique_ptr<TPicture> DecodePicture(const std::vector<uint8_t>& bytes, HRESULT& problem);
-
 // One file request of the control and what became of it.
 struct TRequest {
     enum class TPurpose { Movie, Skin, Video, PageList, Page, File };
@@ -92,7 +83,7 @@ struct TSceneState {
     int32_t current = 0;
     bool fullscreen = false;
     std::shared_ptr<TRequest> pageRequest; // of the current page
-    std::unique_ptr<TPicture> picture;     // of the current page, once decoded
+    std::unique_ptr<TPagePicture> picture; // of the current page, once decoded
     std::wstring problem;                  // why the current page shows no picture
 };
 
@@ -327,11 +318,6 @@ private:
         int depth = 0;
     };
 
-    struct TPropertyValue {
-        int32_t number = 0; // VT_I4, VT_BOOL
-        std::wstring text;  // VT_BSTR
-    };
-
     HRESULT FaultFor(const std::wstring& name) const;
     void RunLater() noexcept;
 
@@ -359,7 +345,6 @@ private:
     // The current picture over what dc holds, leaving the DC's state as it was.
     void DrawPicture(HDC dc, const RECT& area) const;
     void DrawPlaceholder(HDC dc, const RECT& area) const;
-    void DrawPage(HDC dc, const RECT& area) const;
     std::vector<std::wstring> PlaceholderLines() const;
     // The picture changed: when the outermost call into the stand-in ends, the windowless site is
     // asked once to repaint everything.
@@ -394,7 +379,7 @@ private:
     bool initialized_ = false;
     bool dirty_ = false;
     LONG version_ = kStandinDefaultVersion;
-    std::map<DISPID, TPropertyValue> properties_;
+    TPlayerProperties properties_;
     std::map<std::wstring, std::wstring> variables_;
     int freezeCount_ = 0;
 

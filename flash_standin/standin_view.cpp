@@ -2,13 +2,7 @@
 
 #include "flash_standin/standin_object.h"
 
-#include <wincodec.h>
-
 namespace {
-
-// Larger pictures are refused before any pixel memory is taken.
-constexpr UINT kMaxPictureSide = 16384;
-constexpr UINT64 kMaxPicturePixels = 16u << 20;
 
 const wchar_t* StateText(const TRequest& request) {
     switch (request.state) {
@@ -50,63 +44,6 @@ const wchar_t* PurposeText(TRequest::TPurpose purpose) {
 
 } // namespace
 
-std::unique_ptr<TPicture> DecodePicture(const std::vector<uint8_t>& bytes, HRESULT& problem) {
-    problem = S_OK;
-    const auto fail = [&](HRESULT code) -> std::unique_ptr<TPicture> {
-        problem = FAILED(code) ? code : E_FAIL;
-        return nullptr;
-    };
-    if (bytes.empty())
-        return fail(E_INVALIDARG);
-    ComPtr<IWICImagingFactory> factory;
-    HRESULT hr = CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER,
-                                  IID_PPV_ARGS(&factory));
-    if (FAILED(hr))
-        return fail(hr);
-    ComPtr<IWICStream> stream;
-    if (FAILED(hr = factory->CreateStream(&stream)) ||
-        FAILED(hr = stream->InitializeFromMemory(const_cast<BYTE*>(bytes.data()),
-                                                 static_cast<DWORD>(bytes.size()))))
-        return fail(hr);
-    ComPtr<IWICBitmapDecoder> decoder;
-    ComPtr<IWICBitmapFrameDecode> frame;
-    if (FAILED(hr = factory->CreateDecoderFromStream(stream.Get(), nullptr,
-                                                     WICDecodeMetadataCacheOnDemand, &decoder)) ||
-        FAILED(hr = decoder->GetFrame(0, &frame)))
-        return fail(hr);
-    UINT width = 0, height = 0;
-    if (FAILED(hr = frame->GetSize(&width, &height)))
-        return fail(hr);
-    if (width == 0 || height == 0 || width > kMaxPictureSide || height > kMaxPictureSide ||
-        UINT64{width} * height > kMaxPicturePixels)
-        return fail(WINCODEC_ERR_IMAGESIZEOUTOFRANGE);
-    ComPtr<IWICFormatConverter> converter;
-    if (FAILED(hr = factory->CreateFormatConverter(&converter)) ||
-        FAILED(hr = converter->Initialize(frame.Get(), GUID_WICPixelFormat32bppPBGRA,
-                                          WICBitmapDitherTypeNone, nullptr, 0.0,
-                                          WICBitmapPaletteTypeCustom)))
-        return fail(hr);
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = static_cast<LONG>(width);
-    info.bmiHeader.biHeight = -static_cast<LONG>(height); // top-down
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
-    void* bits = nullptr;
-    auto picture = std::make_unique<TPicture>();
-    picture->bitmap.Reset(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
-    if (!picture->bitmap || !bits)
-        return fail(E_OUTOFMEMORY);
-    const UINT stride = width * 4;
-    if (FAILED(
-            hr = converter->CopyPixels(nullptr, stride, stride * height, static_cast<BYTE*>(bits))))
-        return fail(hr);
-    picture->width = static_cast<int>(width);
-    picture->height = static_cast<int>(height);
-    return picture;
-}
-
 HRESULT TStandinControl::Draw(DWORD aspect, LONG, void*, DVTARGETDEVICE*, HDC, HDC dc,
                               LPCRECTL bounds, LPCRECTL, BOOL(STDMETHODCALLTYPE*)(ULONG_PTR),
                               ULONG_PTR) {
@@ -133,7 +70,7 @@ HRESULT TStandinControl::Draw(DWORD aspect, LONG, void*, DVTARGETDEVICE*, HDC, H
 void TStandinControl::DrawPicture(HDC dc, const RECT& area) const {
     if (scene_ && scene_->picture) {
         const int saved = SaveDC(dc);
-        DrawPage(dc, area);
+        DrawPictureScaled(dc, *scene_->picture, area);
         RestoreDC(dc, saved);
     } else if (frameOnly_) {
         DrawPlaceholder(dc, area); // filling leaves the DC's state alone
@@ -227,27 +164,6 @@ std::vector<std::wstring> TStandinControl::PlaceholderLines() const {
             lines.push_back(std::wstring(PurposeText(request->purpose)) + L" " +
                             Describe(*request));
     return lines;
-}
-
-void TStandinControl::DrawPage(HDC dc, const RECT& area) const {
-    const TPicture& picture = *scene_->picture;
-    const int width = area.right - area.left, height = area.bottom - area.top;
-    if (width <= 0 || height <= 0)
-        return;
-    // As large as fits, centred, in proportion.
-    int w = width, h = MulDiv(picture.height, width, picture.width);
-    if (h > height) {
-        h = height;
-        w = MulDiv(picture.width, height, picture.height);
-    }
-    const TMemoryDc source(CreateCompatibleDC(dc));
-    if (!source || w <= 0 || h <= 0)
-        return;
-    const HGDIOBJ old = SelectObject(source.Get(), picture.bitmap.Get());
-    const BLENDFUNCTION blend = {AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
-    AlphaBlend(dc, area.left + (width - w) / 2, area.top + (height - h) / 2, w, h, source.Get(), 0,
-               0, picture.width, picture.height, blend);
-    SelectObject(source.Get(), old);
 }
 
 HRESULT TStandinControl::SetFrameOnly(BOOL frameOnly) {

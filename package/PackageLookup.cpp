@@ -79,7 +79,28 @@ TPackageCache ReadPackage(const std::string& fileName, const TFileIdentity& iden
     return package;
 }
 
+// The package of the file, from the cache when it is still that file's; raises when it has none.
+// cached tells which.
+TPackageCache OpenPackage(const std::string& fileName, const TFileIdentity& identity,
+                          bool& cached) {
+    std::optional<TPackageCache> package = CachedPackage(fileName, identity);
+    cached = package.has_value();
+    return cached ? *package : ReadPackage(fileName, identity);
+}
+
 } // namespace
+
+bool PackageHasEntry(const std::string& name, const std::string& path) {
+    try {
+        const std::string fileName = ResolvedFileName(path);
+        const std::optional<TFileIdentity> identity = QueryFileIdentity(fileName);
+        bool cached = false;
+        return identity &&
+               FindEntryNumber(*OpenPackage(fileName, *identity, cached).index, name) != 0;
+    } catch (...) {
+        return false;
+    }
+}
 
 std::unique_ptr<TMemoryStream> GetPackageStream(const std::string& name, const std::string& path) {
     try {
@@ -87,11 +108,9 @@ std::unique_ptr<TMemoryStream> GetPackageStream(const std::string& name, const s
         const std::optional<TFileIdentity> identity = QueryFileIdentity(fileName);
         if (!identity)
             return nullptr;
-        std::optional<TPackageCache> package = CachedPackage(fileName, *identity);
-        const bool cached = package.has_value();
-        if (!cached)
-            package = ReadPackage(fileName, *identity);
-        const int32_t number = FindEntryNumber(*package->index, name);
+        bool cached = false;
+        const TPackageCache package = OpenPackage(fileName, *identity, cached);
+        const int32_t number = FindEntryNumber(*package.index, name);
         if (number == 0)
             return nullptr;
         auto stream = std::make_unique<TMemoryStream>();
@@ -101,9 +120,9 @@ std::unique_ptr<TMemoryStream> GetPackageStream(const std::string& name, const s
             auto file = TExeExtReader::OpenWithRetry(fileName);
             if (!file)
                 return nullptr;
-            package->reader->ReadEntry(number, *file, *stream);
+            package.reader->ReadEntry(number, *file, *stream);
         } else {
-            package->reader->ReadEntry(number, *stream);
+            package.reader->ReadEntry(number, *stream);
         }
         return stream;
     } catch (...) {

@@ -26,3 +26,8 @@ int32_t FindEntryNumber(const std::vector<TIndexLine>& index, std::string_view n
 // executable) as a new memory stream positioned at its end, or nullptr when the name is absent
 // or anything fails. Never raises.
 std::unique_ptr<TMemoryStream> GetPackageStream(const std::string& name, const std::string& path);
+
+// Whether the package of the file at path (empty: the running executable) has an entry named
+// name, decided from its index alone (kept between calls while the file stays the same).
+// Never raises; false when there is no package.
+bool PackageHasEntry(const std::string& name, const std::string& path);

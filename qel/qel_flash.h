@@ -349,6 +349,8 @@ protected:
 
     void SetDescriptor(TControlDescriptor& descriptor, TEventSlot* firstEventSlot);
     HRESULT ApplyNewLayout();
+    // Creates the control object; by default the system's object of the descriptor's class.
+    virtual HRESULT CreateControlObject(IOleObject_Flash** object);
     // Closes the control, disconnects it and lets it go (once). The control may call back while
     // it closes: a derived class runs this first in its destructor, and when its constructor
     // fails, while everything the control can reach is still whole.
@@ -461,8 +463,15 @@ constexpr UINT kFSCommandMessage = WM_USER + 1220;
 
 class TqelFlashPlayer : public TqelOleControl, public IBindHost {
 public:
-    explicit TqelFlashPlayer(TComponent* owner);
+    // With builtIn, the control that class object makes is hosted instead of the player control
+    // when the package at packagePath (empty: the running executable) has no "book.swf" entry,
+    // or when the player control cannot be created.
+    explicit TqelFlashPlayer(TComponent* owner, IClassFactory* builtIn = nullptr,
+                             const std::string& packagePath = "");
     ~TqelFlashPlayer() override;
+
+    // Whether the hosted control is the built-in one.
+    bool HostsBuiltInControl() const { return hostsBuiltIn_; }
 
     // The control's player interface (cached); raises when the control has none.
     IShockwaveFlash& GetFlashInterface();
@@ -591,12 +600,15 @@ protected:
     void* QueryDerivedInterface(REFIID iid) override;
     void Notification(TComponent* component, TOperation operation) override;
     TStream* ListedStream(const std::string& name) override;
+    HRESULT CreateControlObject(IOleObject_Flash** object) override;
 
 private:
     void QueueFSCommand(const std::wstring& command, const std::wstring& args);
     void SetSkinVariable();
 
     std::array<TEventSlot, 4> eventSlots_;
+    ComPtr<IClassFactory> builtIn_;
+    bool hostsBuiltIn_ = false;
     ComPtr<IShockwaveFlash> flash_;
     std::wstring movie_;
     bool flvMode_ = false;
@@ -625,7 +637,7 @@ private:
 // The process's command handler, between unit start and shutdown.
 extern TqelCommandHandler* gCommandHandler;
 
-// Binds the download service and creates the command handler; shutdown undoes both.
+// Creates the command handler; shutdown frees it and the download service, if it was bound.
 void QelFlashUnitStart();
 void QelFlashUnitShutdown();
 

@@ -5,15 +5,19 @@
 namespace {
 TLibrary gUrlmon;
 TURLOpenPullStreamA gPullStream = nullptr;
+bool gBound = false;
 } // namespace
 
 TURLOpenPullStreamA PullStreamEntry() {
+    if (!gBound)
+        BindDownloadService();
     return gPullStream;
 }
 
 TURLOpenPullStreamA ReplacePullStreamEntry(TURLOpenPullStreamA entry) {
     const TURLOpenPullStreamA previous = gPullStream;
     gPullStream = entry;
+    gBound = true;
     return previous;
 }
 
@@ -23,6 +27,7 @@ bool RunningUnderWine() {
 }
 
 void BindDownloadService() {
+    gBound = true;
     gUrlmon.Reset(LoadLibraryA("urlmon.dll"));
     if (gUrlmon && !RunningUnderWine())
         gPullStream = reinterpret_cast<TURLOpenPullStreamA>(
@@ -31,5 +36,6 @@ void BindDownloadService() {
 
 void ReleaseDownloadService() {
     gPullStream = nullptr;
+    gBound = false;
     gUrlmon.Reset();
 }

@@ -54,12 +54,16 @@ void TqelOleControl::ConstructHostedControl() {
     OleCheck(ApplyNewLayout());
 }
 
+HRESULT TqelOleControl::CreateControlObject(IOleObject_Flash** object) {
+    return CoCreateInstance(descriptor_->classId, nullptr,
+                            CLSCTX_INPROC_SERVER | CLSCTX_LOCAL_SERVER, IID_IOleObject,
+                            reinterpret_cast<void**>(object));
+}
+
 void TqelOleControl::InstantiateControl() {
     // A control that cannot be had leaves an empty component, never an error.
     try {
-        if (FAILED(CoCreateInstance(
-                descriptor_->classId, nullptr, CLSCTX_INPROC_SERVER | CLSCTX_LOCAL_SERVER,
-                IID_IOleObject, reinterpret_cast<void**>(hostedObject_.ReleaseAndGetAddressOf()))))
+        if (FAILED(CreateControlObject(hostedObject_.ReleaseAndGetAddressOf())))
             hostedObject_.Reset();
     } catch (...) {
         hostedObject_.Reset();

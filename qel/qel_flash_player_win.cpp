@@ -5,6 +5,7 @@
 
 #include "base/platform.h"
 #include "base/text_win.h"
+#include "package/PackageLookup.h"
 #include "qel/qel_flash.h"
 #include "qel/qel_flash_collections.h"
 #include "qel/qel_flash_download_win.h"
@@ -67,7 +68,10 @@ const wchar_t* SkinMovie(TqelFLVSkins skin) {
 
 } // namespace
 
-TqelFlashPlayer::TqelFlashPlayer(TComponent* owner) : TqelOleControl(owner) {
+TqelFlashPlayer::TqelFlashPlayer(TComponent* owner, IClassFactory* builtIn,
+                                 const std::string& packagePath)
+    : TqelOleControl(owner), builtIn_(builtIn) {
+    packagePath_ = packagePath;
     do
         ++gLastSerial;
     while (gLastSerial == 0 || LivePlayers().count(gLastSerial));
@@ -98,6 +102,20 @@ TqelFlashPlayer::~TqelFlashPlayer() {
 
 void TqelFlashPlayer::DescribeControl() {
     SetDescriptor(FlashDescriptor(), eventSlots_.data());
+}
+
+HRESULT TqelFlashPlayer::CreateControlObject(IOleObject_Flash** object) {
+    // Decided before anything is created: a book without its movie needs no player control,
+    // and the index that tells is read (and kept) for the book's files anyway.
+    HRESULT result = E_FAIL;
+    if (!builtIn_ || PackageHasEntry("book.swf", packagePath_))
+        result = TqelOleControl::CreateControlObject(object);
+    if (FAILED(result) && builtIn_) {
+        result =
+            builtIn_->CreateInstance(nullptr, IID_IOleObject, reinterpret_cast<void**>(object));
+        hostsBuiltIn_ = SUCCEEDED(result);
+    }
+    return result;
 }
 
 void* TqelFlashPlayer::QueryDerivedInterface(REFIID iid) {
@@ -396,7 +414,7 @@ std::optional<LRESULT> TqelCommandHandler::HandleMessage(UINT message, WPARAM wP
 }
 
 void QelFlashUnitStart() {
-    BindDownloadService();
+    // The download service is bound when a request first needs it.
     gCommandHandler = new TqelCommandHandler;
 }
 

@@ -487,6 +487,15 @@ bool TWinControl::RouteMouse(TMessage& message) {
     if (message.Msg == WM_MOUSEWHEEL)
         ScreenToClient(window_, &point); // the wheel reports screen coordinates
     TControl* target = mouseControl_ ? mouseControl_ : GraphicControlAt(point);
+    if (!target && message.Msg == WM_MOUSEWHEEL) {
+        // The wheel comes to the window with the focus; it belongs to what lies under the
+        // pointer, also inside a child window.
+        const HWND child = ChildWindowFromPointEx(window_, point, CWP_SKIPINVISIBLE);
+        if (!child || child == window_)
+            return false;
+        message.Result = SendMessageA(child, message.Msg, message.WParam, message.LParam);
+        return true;
+    }
     if (!target)
         return false;
     if (IsButtonDown(message.Msg) && !mouseControl_) {

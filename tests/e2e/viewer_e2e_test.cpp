@@ -6,6 +6,7 @@
 #include <map>
 #include <sstream>
 
+#include "pageturn/book_view.h"
 #include "tests/support/sample_book.h"
 #include "tests/support/standin_win.h"
 #include "tests/support/temp_dir.h"
@@ -354,13 +355,20 @@ TEST_F(Viewer, EscapeInANormalWindowMaximizesIt) {
     ExpectClosesCleanly();
 }
 
-TEST_F(Viewer, WithoutTheControlItStartsEmptyAndClosesCleanly) {
+TEST_F(Viewer, WithoutThePlayerControlItsOwnControlShowsTheBookAndClosesCleanly) {
     ASSERT_TRUE(RegisterStandin(false));
     const TViewerWindowState state = Start(Config(1, 700, 500, "No player")).State();
     RegisterStandin(true);
     EXPECT_EQ(state.caption, "No player");
     EXPECT_EQ(state.rect.right - state.rect.left, 700);
     EXPECT_EQ(Log(), "");
+    // The cover, alone on the right half.
+    RECT client;
+    GetClientRect(viewer->MainWindow(), &client);
+    const POINT cover =
+        ClientToScreenPoint(viewer->MainWindow(), client.right * 3 / 4, client.bottom / 2);
+    EXPECT_TRUE(WaitUntil([&] { return ScreenPixel(cover.x, cover.y) == RGB(220, 20, 20); }))
+        << std::hex << ScreenPixel(cover.x, cover.y);
     EXPECT_TRUE(viewer->Dialogs().empty()); // no message came up
     ExpectClosesCleanly();
 }
@@ -434,5 +442,153 @@ TEST_F(Viewer, OpensABookSignedAfterPacking) {
     ASSERT_TRUE(viewer->WaitForWindow());
     EXPECT_EQ(viewer->State().caption, "Signed book");
     EXPECT_TRUE(WaitForLog("* page 1 of 2")) << Log();
+    ExpectClosesCleanly();
+}
+
+namespace {
+
+constexpr COLORREF kRed = RGB(220, 20, 20), kBlue = RGB(20, 20, 220), kGreen = RGB(20, 160, 40),
+                   kYellow = RGB(230, 200, 30), kBackground = RGB(54, 56, 60),
+                   kBroken = RGB(184, 84, 70);
+
+// Books without a movie, shown by the viewer's own page-turning control; nothing registered.
+class BuiltInViewer : public Viewer {
+protected:
+    static void SetUpTestSuite() {}
+    static void TearDownTestSuite() {}
+
+    TViewerProcess& StartBook(const std::map<std::string, std::string>& files) {
+        for (const auto& [name, bytes] : files)
+            dir.Write("own/" + name, bytes);
+        dir.Write("own/ExeConfig.xml", Config(1, 800, 600));
+        const std::string book = dir.File("own.exe");
+        std::ostringstream out, err;
+        EXPECT_EQ(RunPackCommand({"build", "--viewer", kViewer, "--out", book, dir.File("own")},
+                                 out, err),
+                  0)
+            << err.str();
+        viewer = std::make_unique<TViewerProcess>(book, "");
+        EXPECT_TRUE(viewer->WaitForWindow());
+        // Where the control lays the book out: the client area inside the panel's bevel.
+        RECT client;
+        GetClientRect(viewer->MainWindow(), &client);
+        view.SetArea({0, 0, client.right - 2, client.bottom - 2});
+        view.SetPageCount(4);
+        view.SetPageShape(3, 4);
+        return *viewer;
+    }
+    // A point of the control, in the window's client area.
+    POINT Client(int32_t x, int32_t y) const { return {x + 1, y + 1}; }
+    POINT Middle(TPageSide side) const {
+        const TRect slot = view.Layout().Slot(side);
+        return Client((slot.left + slot.right) / 2, (slot.top + slot.bottom) / 2);
+    }
+    COLORREF At(POINT client) const {
+        const POINT screen = ClientToScreenPoint(viewer->MainWindow(), client.x, client.y);
+        return ScreenPixel(screen.x, screen.y);
+    }
+    // Waits until the left and right pages show these colours, and still do once any turn
+    // under way has ended (a leaf passing by shows them for a moment too).
+    testing::AssertionResult Shows(COLORREF left, COLORREF right) {
+        const auto shown = [&] {
+            return At(Middle(TPageSide::Left)) == left && At(Middle(TPageSide::Right)) == right;
+        };
+        if (WaitUntil(shown) && (Sleep(700), shown()))
+            return testing::AssertionSuccess();
+        return testing::AssertionFailure() << std::hex << "left " << At(Middle(TPageSide::Left))
+                                           << ", right " << At(Middle(TPageSide::Right));
+    }
+
+    TBookView view;
+};
+
+std::string Png(COLORREF colour) {
+    return SolidPng(30, 40, GetRValue(colour), GetGValue(colour), GetBValue(colour));
+}
+
+const char kFourPages[] = "<?xml version=\"1.0\"?>\n<book title=\"Four\">"
+                          "<page src=\"page/1.png\"/><page src=\"page/2.png\"/>"
+                          "<page src=\"page/3.png\"/><page src=\"page/4.png\"/></book>";
+
+} // namespace
+
+TEST_F(BuiltInViewer, TurnsPagesByKeysClicksAndDragging) {
+    StartBook({{"files/book.xml", kFourPages},
+               {"files/page/1.png", Png(kRed)},
+               {"files/page/2.png", Png(kBlue)},
+               {"files/page/3.png", Png(kGreen)},
+               {"files/page/4.png", Png(kYellow)}});
+    ASSERT_TRUE(Shows(kBackground, kRed)); // the cover alone on the right
+    viewer->PressKey(VK_RIGHT);
+    ASSERT_TRUE(Shows(kBlue, kGreen));
+    const POINT left = Middle(TPageSide::Left);
+    viewer->Click(left.x, left.y);
+    ASSERT_TRUE(Shows(kBackground, kRed));
+    // The cover's outer edge, dragged over the spine.
+    const TRect right = view.Layout().Slot(TPageSide::Right);
+    viewer->Drag(Client(right.right - 3, right.top + RectHeight(right) / 2),
+                 Client(right.left - RectWidth(right) / 2, right.top + RectHeight(right) / 2));
+    ASSERT_TRUE(Shows(kBlue, kGreen));
+    viewer->PressKey(VK_END);
+    ASSERT_TRUE(Shows(kYellow, kBackground)); // an even count: the last page alone on the left
+    viewer->PressKey(VK_NEXT);
+    viewer->PressKey(VK_HOME);
+    ASSERT_TRUE(Shows(kBackground, kRed));
+    ExpectClosesCleanly();
+}
+
+TEST_F(BuiltInViewer, TheBarsFullScreenButtonSwitchesToFullScreenAndEscapeBack) {
+    StartBook({{"files/book.xml", kFourPages}, {"files/page/1.png", Png(kRed)}});
+    ASSERT_TRUE(Shows(kBackground, kRed));
+    for (const auto& button : view.Bar().buttons)
+        if (button.kind == TBarButton::FullScreen) {
+            const POINT at = Client((button.rect.left + button.rect.right) / 2,
+                                    (button.rect.top + button.rect.bottom) / 2);
+            viewer->MoveMouse(at.x - 30, at.y - 30); // the bar shows while the mouse moves
+            viewer->Click(at.x, at.y);
+        }
+    ASSERT_TRUE(WaitUntil([&] {
+        const TViewerWindowState s = viewer->State();
+        return FullScreenStyle(s.style) && CoversScreen(s.rect);
+    })) << std::hex
+        << viewer->State().style;
+    viewer->PressKey(VK_ESCAPE);
+    ASSERT_TRUE(WaitUntil([&] { return NormalStyle(viewer->State().style); }));
+    ExpectClosesCleanly();
+}
+
+TEST_F(BuiltInViewer, APageThatCannotBeShownIsMarkedAndTheOthersShow) {
+    StartBook({{"files/book.xml", kFourPages},
+               {"files/page/1.png", Png(kRed)},
+               {"files/page/3.png", Png(kGreen)},
+               {"files/page/4.png", "not a picture"}});
+    ASSERT_TRUE(Shows(kBackground, kRed));
+    viewer->PressKey(VK_RIGHT);
+    // Page 2 is missing: its place shows the mark above its middle; page 3 shows.
+    const TRect left = view.Layout().Slot(TPageSide::Left);
+    const int32_t x = (left.left + left.right) / 2;
+    ASSERT_TRUE(WaitUntil([&] {
+        int marked = 0;
+        for (int32_t y = left.top; y < (left.top + left.bottom) / 2; y += 2)
+            marked += At(Client(x, y)) == kBroken;
+        return marked > 3 && At(Middle(TPageSide::Right)) == kGreen;
+    }));
+    ExpectClosesCleanly();
+}
+
+TEST_F(BuiltInViewer, AMovieWithoutAPageListAndNoPlayerControlShowsWhatIsMissing) {
+    RegisterStandin(false); // not registered in this suite anyway
+    StartBook({{"book.swf", "FWS\x0A a movie no control here can play"}});
+    // Words in the middle of the window, the background elsewhere.
+    RECT client;
+    GetClientRect(viewer->MainWindow(), &client);
+    const auto text = [&] {
+        int written = 0;
+        for (int x = 0; x < client.right; x += 2)
+            written += At({x, client.bottom / 2 - 12}) != kBackground;
+        return written;
+    };
+    EXPECT_TRUE(WaitUntil([&] { return text() > 10; }));
+    EXPECT_EQ(At({client.right / 2, client.bottom - 20}), kBackground);
     ExpectClosesCleanly();
 }

@@ -46,6 +46,11 @@ TEST(PackageLookup, FindsNamesInAnyLetterCaseButOnlyWhole) {
     EXPECT_EQ(Lookup(book, "book.sw"), "<none>");
     EXPECT_EQ(Lookup(book, "files"), "<none>");
     EXPECT_EQ(Lookup(book, ""), "<none>");
+    // Asking whether a name is there follows the same rules.
+    EXPECT_TRUE(PackageHasEntry("BOOK.swf", book));
+    EXPECT_TRUE(PackageHasEntry("files/book.xml", book));
+    EXPECT_FALSE(PackageHasEntry("./book.swf", book));
+    EXPECT_FALSE(PackageHasEntry("book.sw", book));
 }
 
 TEST(PackageLookup, ConvertsTheValueLikeAnyIntegerText) {
@@ -98,6 +103,9 @@ TEST(PackageLookup, EveryFailureIsSilentlyNoStream) {
     EXPECT_EQ(Lookup(dir.Write("damaged.exe", damaged), "book.swf"), "<none>");
     EXPECT_EQ(Lookup(dir.Path().string(), "book.swf"), "<none>"); // a folder
     EXPECT_EQ(Lookup("", "book.swf"), "<none>");                  // the test program itself
+    EXPECT_FALSE(PackageHasEntry("book.swf", dir.File("missing.exe")));
+    EXPECT_FALSE(PackageHasEntry("book.swf", dir.File("damaged.exe")));
+    EXPECT_FALSE(PackageHasEntry("book.swf", ""));
 }
 
 TEST(PackageLookup, SeesABookThatChangedSinceTheLastLookup) {

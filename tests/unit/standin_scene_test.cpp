@@ -59,61 +59,6 @@ TEST(StandinScene, KeyNamesCoverLettersDigitsFunctionKeysAndCodes) {
     EXPECT_EQ(KeyCodeFromName("%"), 0);
 }
 
-TEST(StandinPageList, TakesTheSourceOfEachPageInDocumentOrder) {
-    const TPageList list =
-        ParsePageList("<?xml version=\"1.0\" encoding=\"utf-8\"?>\n"
-                      "<!DOCTYPE book>\n"
-                      "<book title=\"x > y\">\n"
-                      "  <!-- <page src=\"commented.png\"/> -->\n"
-                      "  <![CDATA[ <page src=\"cdata.png\"/> ]]>\n"
-                      "  <page number='1' src='page/1.png'/>\n"
-                      "  <page\n\tsrc = \"page/a&amp;b&#x20;&#233;.jpg\" ></page>\n"
-                      "  <pages src=\"not-a-page.png\"/>\n"
-                      "  <page/>\n"
-                      "  <page src=\"&bogus; &#0; &#xD800;\"/>\n"
-                      "</book>\n");
-    EXPECT_TRUE(list.complete);
-    EXPECT_EQ(list.pages, (std::vector<std::string>{"page/1.png", "page/a&b \xC3\xA9.jpg",
-                                                    "&bogus; &#0; &#xD800;"}));
-}
-
-TEST(StandinPageList, KeepsThePagesBeforeTheTextBreaksOff) {
-    const std::string whole = "<book><page src=\"1.png\"/><page src=\"2.png\"/></book>";
-    for (size_t length = 0; length < whole.size(); ++length) {
-        const TPageList list = ParsePageList(whole.substr(0, length));
-        EXPECT_LE(list.pages.size(), 2u) << length;
-        if (length < 25) {
-            EXPECT_TRUE(list.pages.empty()) << length;
-        }
-    }
-    EXPECT_FALSE(ParsePageList("<book><page src=\"1.png\"/><page src=\"2.p").complete);
-    EXPECT_FALSE(ParsePageList("<book><page src=1.png/>").complete);
-    EXPECT_FALSE(ParsePageList("<!-- never closed <page src=\"1.png\"/>").complete);
-    EXPECT_TRUE(ParsePageList("no markup at all").complete);
-}
-
-TEST(StandinPageList, StopsAtTheLimit) {
-    std::string xml;
-    for (size_t i = 0; i < kMaxPages + 5; ++i)
-        xml += "<page src=\"p.png\"/>";
-    const TPageList list = ParsePageList(xml);
-    EXPECT_EQ(list.pages.size(), kMaxPages);
-    EXPECT_FALSE(list.complete);
-}
-
-TEST(StandinRelativeNames, ResolveAgainstTheFolderOfTheNamingFile) {
-    EXPECT_EQ(ResolveRelative(L"http://lt/book.swf", L"files/book.xml"),
-              L"http://lt/files/book.xml");
-    EXPECT_EQ(ResolveRelative(L"http://lt/files/book.xml", L"./page/1.png"),
-              L"http://lt/files/page/1.png");
-    EXPECT_EQ(ResolveRelative(L"flvplayback.swf", L"clearoverall.swf"), L"clearoverall.swf");
-    EXPECT_EQ(ResolveRelative(L"C:\\books\\book.swf", L"a.xml"), L"C:\\books\\a.xml");
-    EXPECT_EQ(ResolveRelative(L"http://lt/book.swf", L"http://other/x.flv"), L"http://other/x.flv");
-    EXPECT_EQ(ResolveRelative(L"http://lt/book.swf", L"Z:/x.flv"), L"Z:/x.flv");
-    EXPECT_EQ(ResolveRelative(L"http://lt/book.swf", L"/x.flv"), L"/x.flv");
-    EXPECT_EQ(ResolveRelative(L"http://lt/book.swf", L"a/b:c.png"), L"http://lt/a/b:c.png");
-}
-
 TEST(StandinScene, CommandKeysSendTheirTextsAsWritten) {
     const auto scene = ParseScene("LEAFTURN-SCENE 1\n"
                                   "command-key F2 FullScreen true\n"

@@ -104,6 +104,16 @@ TEST_F(UiFramework, MouseMessagesReachTheGraphicChildInItsOwnCoordinates) {
     SendMessageA(panel->Handle(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(0, 0));
     SendMessageA(panel->Handle(), WM_LBUTTONUP, 0, MAKELPARAM(0, 0));
     EXPECT_TRUE(probe->seen.empty());
+    // The wheel goes to the window with the focus, in screen coordinates; it reaches the child
+    // under the pointer through the panel, in the child's coordinates.
+    POINT screen{60, 70};
+    ClientToScreen(panel->Handle(), &screen);
+    SendMessageA(form->Handle(), WM_MOUSEWHEEL, MAKEWPARAM(0, WHEEL_DELTA),
+                 MAKELPARAM(screen.x, screen.y));
+    ASSERT_EQ(probe->seen.size(), 1u);
+    EXPECT_EQ(probe->seen[0].message, static_cast<UINT>(WM_MOUSEWHEEL));
+    EXPECT_EQ(probe->seen[0].x, 59);
+    EXPECT_EQ(probe->seen[0].y, 69);
 }
 
 TEST_F(UiFramework, PaintingTheParentPaintsItsGraphicChildren) {

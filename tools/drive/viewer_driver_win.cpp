@@ -169,6 +169,45 @@ void TViewerProcess::PressKey(WORD virtualKey) const {
     SendInput(2, keys, sizeof(INPUT));
 }
 
+void TViewerProcess::MoveMouse(int x, int y) const {
+    const POINT point = ClientToScreenPoint(form_, x, y);
+    INPUT input{};
+    input.type = INPUT_MOUSE;
+    // Absolute positions run from 0 to 65535 across the primary screen.
+    input.mi.dx = MulDiv(point.x, 65535, GetSystemMetrics(SM_CXSCREEN) - 1);
+    input.mi.dy = MulDiv(point.y, 65535, GetSystemMetrics(SM_CYSCREEN) - 1);
+    input.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+    SendInput(1, &input, sizeof(INPUT));
+    Sleep(15); // each move is a message of its own for the viewer
+}
+
+void TViewerProcess::MouseButton(bool down) const {
+    INPUT input{};
+    input.type = INPUT_MOUSE;
+    input.mi.dwFlags = down ? MOUSEEVENTF_LEFTDOWN : MOUSEEVENTF_LEFTUP;
+    SendInput(1, &input, sizeof(INPUT));
+    Sleep(15);
+}
+
+void TViewerProcess::Click(int x, int y, int times) const {
+    SetForegroundWindow(form_);
+    MoveMouse(x, y);
+    for (int i = 0; i < times; ++i) {
+        MouseButton(true);
+        MouseButton(false);
+    }
+}
+
+void TViewerProcess::Drag(POINT from, POINT to, int steps, bool release) const {
+    SetForegroundWindow(form_);
+    MoveMouse(from.x, from.y);
+    MouseButton(true);
+    for (int i = 1; i <= steps; ++i)
+        MoveMouse(from.x + (to.x - from.x) * i / steps, from.y + (to.y - from.y) * i / steps);
+    if (release)
+        MouseButton(false);
+}
+
 bool TViewerProcess::Close(DWORD& exitCode, std::chrono::milliseconds timeout) {
     PostMessageA(form_, WM_CLOSE, 0, 0);
     if (WaitForSingleObject(process_.Get(), static_cast<DWORD>(timeout.count())) != WAIT_OBJECT_0)

@@ -43,6 +43,13 @@ public:
 
     // Presses and releases a key on the keyboard, with the viewer's window in front.
     void PressKey(WORD virtualKey) const;
+    // The mouse, through the system's input, at points of the main window's client area: moves
+    // the pointer there, presses or releases the left button, clicks (twice for a double click).
+    void MoveMouse(int x, int y) const;
+    void MouseButton(bool down) const;
+    void Click(int x, int y, int times = 1) const;
+    // Presses at from, moves to to in steps, and lets go unless told to hold on.
+    void Drag(POINT from, POINT to, int steps = 12, bool release = true) const;
     // Asks the window to close, as its close box does; waits for the process to end and gives
     // its exit code (or nothing on time-out).
     bool Close(DWORD& exitCode, std::chrono::milliseconds timeout = std::chrono::seconds(15));

@@ -1,0 +1,669 @@
+#include "pageturn/raster.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+namespace {
+
+TRect Clipped(const TPixelBuffer& target, const TRect& clip, const TRect& rect) {
+    const TRect r{std::max({clip.left, rect.left, 0}), std::max({clip.top, rect.top, 0}),
+                  std::min({clip.right, rect.right, target.Width}),
+                  std::min({clip.bottom, rect.bottom, target.Height})};
+    return RectIsEmpty(r) ? TRect{} : r;
+}
+
+uint32_t* Row(const TPixelBuffer& target, int32_t y) {
+    return target.Bits + int64_t{y} * target.Width;
+}
+
+// color over pixel with alpha 0-256; the result is opaque.
+inline uint32_t Blend(uint32_t pixel, uint32_t color, uint32_t alpha) {
+    const uint32_t rest = 256 - alpha;
+    const uint32_t rb = (((color & 0xFF00FF) * alpha + (pixel & 0xFF00FF) * rest) >> 8) & 0xFF00FF;
+    const uint32_t g = (((color & 0xFF00) * alpha + (pixel & 0xFF00) * rest) >> 8) & 0xFF00;
+    return 0xFF000000u | rb | g;
+}
+
+inline uint32_t Alpha256(double alpha) {
+    return uint32_t(std::clamp(alpha, 0.0, 1.0) * 256 + 0.5);
+}
+
+// One tap of a separable filter.
+struct TTap {
+    int32_t index;
+    float weight;
+};
+
+// For each target index first .. first + count - 1 of an axis where the source's n pixels lie
+// over [start, start + length): the source pixels and weights that make it.
+void AxisTaps(int32_t n, double start, double length, int32_t first, int32_t count,
+              std::vector<int32_t>& offsets, std::vector<TTap>& taps) {
+    offsets.assign(size_t(count) + 1, 0);
+    taps.clear();
+    const double scale = length / n; // target pixels per source pixel
+    for (int32_t i = 0; i < count; ++i) {
+        offsets[size_t(i)] = int32_t(taps.size());
+        const double t = first + i;
+        if (scale >= 1) {
+            // Growing: bilinear between the two nearest source pixels.
+            const double c = (t + 0.5 - start) / scale - 0.5;
+            const double f = std::floor(c);
+            const float w = float(c - f);
+            const int32_t a = std::clamp(int32_t(f), 0, n - 1),
+                          b = std::clamp(int32_t(f) + 1, 0, n - 1);
+            taps.push_back({a, 1 - w});
+            taps.push_back({b, w});
+        } else {
+            // Shrinking: the average of the source pixels under the target pixel.
+            const double s0 = (t - start) / scale, s1 = (t + 1 - start) / scale;
+            const int32_t j0 = int32_t(std::floor(s0)), j1 = int32_t(std::ceil(s1));
+            for (int32_t j = j0; j < j1; ++j) {
+                const double overlap = std::min(s1, j + 1.0) - std::max(s0, double(j));
+                if (overlap > 0)
+                    taps.push_back({std::clamp(j, 0, n - 1), float(overlap / (s1 - s0))});
+            }
+        }
+    }
+    offsets[size_t(count)] = int32_t(taps.size());
+}
+
+inline uint32_t PackChannels(const float* c) {
+    const auto channel = [](float v) { return uint32_t(std::clamp(v + 0.5f, 0.0f, 255.0f)); };
+    return channel(c[0]) | channel(c[1]) << 8 | channel(c[2]) << 16 | channel(c[3]) << 24;
+}
+
+// A convex polygon's edges as distance functions: inside(p) = a x + b y + c, in pixels, the
+// same sign for every edge inside.
+struct TEdges {
+    int32_t count = 0;
+    double a[6], b[6], c[6];
+    double left = 0, top = 0, right = 0, bottom = 0;
+};
+
+bool MakeEdges(const TPolygon& polygon, TEdges& edges) {
+    if (polygon.count < 3)
+        return false;
+    double area = 0;
+    for (int32_t i = 0; i < polygon.count; ++i) {
+        const TPointF p = polygon.points[i], q = polygon.points[(i + 1) % polygon.count];
+        area += p.x * q.y - q.x * p.y;
+    }
+    if (std::abs(area) < 1e-6)
+        return false;
+    const double sign = area > 0 ? 1 : -1;
+    edges.left = edges.top = 1e18;
+    edges.right = edges.bottom = -1e18;
+    for (int32_t i = 0; i < polygon.count; ++i) {
+        const TPointF p = polygon.points[i], q = polygon.points[(i + 1) % polygon.count];
+        const double dx = q.x - p.x, dy = q.y - p.y, length = std::hypot(dx, dy);
+        edges.left = std::min(edges.left, p.x);
+        edges.right = std::max(edges.right, p.x);
+        edges.top = std::min(edges.top, p.y);
+        edges.bottom = std::max(edges.bottom, p.y);
+        if (length < 1e-9)
+            continue;
+        // Inside is to the left of each edge for a positive area.
+        const int32_t k = edges.count++;
+        edges.a[k] = -sign * dy / length;
+        edges.b[k] = sign * dx / length;
+        edges.c[k] = -(edges.a[k] * p.x + edges.b[k] * p.y);
+    }
+    return edges.count >= 3;
+}
+
+// The part of a row of pixel centres (at height cy) where every edge function is at least
+// offset: [from, to), within [left, right).
+void RowSpan(const TEdges& edges, double cy, double offset, int32_t left, int32_t right,
+             int32_t& from, int32_t& to) {
+    double lo = left, hi = right;
+    for (int32_t k = 0; k < edges.count; ++k) {
+        const double a = edges.a[k], rest = edges.b[k] * cy + edges.c[k] - offset;
+        // a (x + 0.5) + rest >= 0
+        if (std::abs(a) < 1e-12) {
+            if (rest < 0)
+                hi = lo;
+        } else if (a > 0) {
+            lo = std::max(lo, -rest / a - 0.5);
+        } else {
+            hi = std::min(hi, -rest / a - 0.5);
+        }
+    }
+    from = std::max(left, int32_t(std::ceil(lo)));
+    to = std::min(right, int32_t(std::floor(hi)) + 1);
+    if (to < from)
+        to = from;
+}
+
+// How much of the pixel (x, y) the polygon covers, 0-256, from the nearest edge's distance.
+inline uint32_t Coverage(const TEdges& edges, int32_t x, int32_t y) {
+    double inside = 1e18;
+    for (int32_t k = 0; k < edges.count; ++k)
+        inside = std::min(inside, edges.a[k] * (x + 0.5) + edges.b[k] * (y + 0.5) + edges.c[k]);
+    if (inside <= -0.5)
+        return 0;
+    return inside >= 0.5 ? 256 : uint32_t((inside + 0.5) * 256 + 0.5);
+}
+
+// For every row of the polygon inside clip: inner(row, y, from, to) for the run of pixels it
+// covers whole, and edge(row, x, y, coverage) for each pixel it covers in part.
+template <typename Inner, typename Edge>
+void ForEachSpan(const TPixelBuffer& target, const TRect& clip, const TPolygon& polygon,
+                 Inner&& inner, Edge&& edge) {
+    TEdges edges;
+    if (!MakeEdges(polygon, edges))
+        return;
+    const TRect box =
+        Clipped(target, clip,
+                {int32_t(std::floor(edges.left)) - 1, int32_t(std::floor(edges.top)) - 1,
+                 int32_t(std::ceil(edges.right)) + 1, int32_t(std::ceil(edges.bottom)) + 1});
+    for (int32_t y = box.top; y < box.bottom; ++y) {
+        const double cy = y + 0.5;
+        int32_t outerFrom, outerTo, innerFrom, innerTo;
+        RowSpan(edges, cy, -0.5, box.left, box.right, outerFrom, outerTo);
+        if (outerFrom >= outerTo)
+            continue;
+        RowSpan(edges, cy, 0.5, outerFrom, outerTo, innerFrom, innerTo);
+        if (innerFrom >= innerTo)
+            innerFrom = innerTo = outerTo;
+        uint32_t* row = Row(target, y);
+        for (int32_t x = outerFrom; x < innerFrom; ++x)
+            if (const uint32_t coverage = Coverage(edges, x, y))
+                edge(row, x, y, coverage);
+        if (innerFrom < innerTo)
+            inner(row, y, innerFrom, innerTo);
+        for (int32_t x = innerTo; x < outerTo; ++x)
+            if (const uint32_t coverage = Coverage(edges, x, y))
+                edge(row, x, y, coverage);
+    }
+}
+
+// The same for every pixel alike.
+template <typename Pixel>
+void ForEachPixel(const TPixelBuffer& target, const TRect& clip, const TPolygon& polygon,
+                  Pixel&& pixel) {
+    ForEachSpan(
+        target, clip, polygon,
+        [&](uint32_t* row, int32_t y, int32_t from, int32_t to) {
+            for (int32_t x = from; x < to; ++x)
+                pixel(row, x, y, 256u);
+        },
+        pixel);
+}
+
+// Lerp of two pixels' colours by f/256.
+inline uint32_t Mix(uint32_t a, uint32_t b, uint32_t f) {
+    const uint32_t g = 256 - f;
+    const uint32_t rb = (((a & 0xFF00FF) * g + (b & 0xFF00FF) * f) >> 8) & 0xFF00FF;
+    const uint32_t ag = ((((a >> 8) & 0xFF00FF) * g + ((b >> 8) & 0xFF00FF) * f)) & 0xFF00FF00;
+    return rb | ag;
+}
+
+// The picture's colour at fixed-point (16.16) coordinates of pixel centres, bilinear, clamped to
+// its edges: down first, then across, truncating after each step.
+inline uint32_t Sample(const TSourcePixels& image, int64_t u, int64_t v) {
+    const int64_t maxU = int64_t(image.width - 1) << 16, maxV = int64_t(image.height - 1) << 16;
+    u = std::clamp<int64_t>(u, 0, maxU);
+    v = std::clamp<int64_t>(v, 0, maxV);
+    const int32_t iu = int32_t(u >> 16), iv = int32_t(v >> 16);
+    const uint32_t fu = uint32_t(u >> 8) & 0xFF, fv = uint32_t(v >> 8) & 0xFF;
+    const int32_t nu = std::min(iu + 1, image.width - 1), nv = std::min(iv + 1, image.height - 1);
+    const uint32_t* r0 = image.bits + int64_t{iv} * image.width;
+    const uint32_t* r1 = image.bits + int64_t{nv} * image.width;
+    return Mix(Mix(r0[iu], r1[iu], fv), Mix(r0[nu], r1[nu], fv), fu);
+}
+
+// A shade's alpha along a row: looked up by distance, stepping by the normal's x per pixel.
+class TShader {
+public:
+    explicit TShader(const TShade& shade) : shade_(shade) {
+        on_ = shade.width > 0 && shade.alphaNear > 0;
+        for (int i = 0; on_ && i <= 256; ++i) {
+            const double fall = (1 - i / 256.0) * (1 - i / 256.0);
+            table_[i] = 256 - Alpha256(shade.alphaNear * fall); // what of the colour stays
+        }
+        scale_ = on_ ? 256 / shade.width : 0;
+    }
+    bool On() const { return on_; }
+    // The distance of the pixel centre (x, y) in table steps.
+    double Start(int32_t x, int32_t y) const {
+        return ((x + 0.5 - shade_.point.x) * shade_.normal.x +
+                (y + 0.5 - shade_.point.y) * shade_.normal.y) *
+               scale_;
+    }
+    double Step() const { return shade_.normal.x * scale_; }
+    uint32_t Apply(uint32_t pixel, double d) const {
+        if (d >= 256)
+            return pixel;
+        const uint32_t keep = table_[d <= 0 ? 0 : int32_t(d)];
+        return (pixel & 0xFF000000u) | ((((pixel & 0xFF00FF) * keep) >> 8) & 0xFF00FF) |
+               ((((pixel & 0xFF00) * keep) >> 8) & 0xFF00);
+    }
+
+private:
+    const TShade& shade_;
+    bool on_ = false;
+    double scale_ = 0;
+    uint32_t table_[257];
+};
+
+// The same where the four pixels are known to lie inside the picture; the same results.
+inline uint32_t SampleInside(const uint32_t* bits, int32_t width, int64_t u, int64_t v) {
+    const int32_t iu = int32_t(u >> 16), iv = int32_t(v >> 16);
+    const uint32_t fu = uint32_t(u >> 8) & 0xFF, fv = uint32_t(v >> 8) & 0xFF;
+    const uint32_t* p = bits + int64_t{iv} * width + iu;
+#if defined(__SSE2__)
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i top =
+        _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p)), zero);
+    const __m128i bottom =
+        _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p + width)), zero);
+    // Each product stays below 65536: the two weights add up to 256.
+    const __m128i down =
+        _mm_srli_epi16(_mm_add_epi16(_mm_mullo_epi16(top, _mm_set1_epi16(int16_t(256 - fv))),
+                                     _mm_mullo_epi16(bottom, _mm_set1_epi16(int16_t(fv)))),
+                       8);
+    const __m128i across = _mm_srli_epi16(
+        _mm_add_epi16(_mm_mullo_epi16(down, _mm_set1_epi16(int16_t(256 - fu))),
+                      _mm_mullo_epi16(_mm_srli_si128(down, 8), _mm_set1_epi16(int16_t(fu)))),
+        8);
+    return uint32_t(_mm_cvtsi128_si32(_mm_packus_epi16(across, zero)));
+#else
+    return Mix(Mix(p[0], p[width], fv), Mix(p[1], p[width + 1], fv), fu);
+#endif
+}
+
+} // namespace
+
+void DrawScaled(const TPixelBuffer& target, const TRect& clip, const TSourcePixels& source,
+                const TRectF& place) {
+    if (!source.bits || source.width <= 0 || source.height <= 0)
+        return;
+    const TRect area = Clipped(target, clip,
+                               {int32_t(std::floor(place.left)), int32_t(std::floor(place.top)),
+                                int32_t(std::ceil(place.right)), int32_t(std::ceil(place.bottom))});
+    if (RectIsEmpty(area) || place.right <= place.left || place.bottom <= place.top)
+        return;
+    const int32_t width = RectWidth(area), height = RectHeight(area);
+    std::vector<int32_t> columnOffsets, rowOffsets;
+    std::vector<TTap> columnTaps, rowTaps;
+    AxisTaps(source.width, place.left, place.right - place.left, area.left, width, columnOffsets,
+             columnTaps);
+    AxisTaps(source.height, place.top, place.bottom - place.top, area.top, height, rowOffsets,
+             rowTaps);
+    // Each source row is filtered across once, then rows are combined down.
+    std::vector<float> sum(size_t(width) * 4);
+    for (int32_t y = 0; y < height; ++y) {
+        std::fill(sum.begin(), sum.end(), 0.0f);
+        for (int32_t r = rowOffsets[size_t(y)]; r < rowOffsets[size_t(y) + 1]; ++r) {
+            const TTap rowTap = rowTaps[size_t(r)];
+            const uint32_t* line = source.bits + int64_t{rowTap.index} * source.width;
+            for (int32_t x = 0; x < width; ++x) {
+                float c[4] = {0, 0, 0, 0};
+                for (int32_t k = columnOffsets[size_t(x)]; k < columnOffsets[size_t(x) + 1]; ++k) {
+                    const uint32_t p = line[columnTaps[size_t(k)].index];
+                    const float w = columnTaps[size_t(k)].weight;
+                    c[0] += w * float(p & 0xFF);
+                    c[1] += w * float((p >> 8) & 0xFF);
+                    c[2] += w * float((p >> 16) & 0xFF);
+                    c[3] += w * float(p >> 24);
+                }
+                float* s = &sum[size_t(x) * 4];
+                for (int i = 0; i < 4; ++i)
+                    s[i] += rowTap.weight * c[i];
+            }
+        }
+        uint32_t* row = Row(target, area.top + y) + area.left;
+        for (int32_t x = 0; x < width; ++x)
+            row[x] = PackChannels(&sum[size_t(x) * 4]);
+    }
+}
+
+void FlattenOnto(TImage& image, uint32_t background) {
+    for (uint32_t& p : image.pixels) {
+        const uint32_t alpha = p >> 24;
+        if (alpha == 255)
+            continue;
+        // Premultiplied: the background shows through what the picture leaves uncovered.
+        const uint32_t rest = 255 - alpha;
+        const auto channel = [&](int shift) {
+            const uint32_t v =
+                ((p >> shift) & 0xFF) + (((background >> shift) & 0xFF) * rest + 127) / 255;
+            return std::min(v, 255u) << shift;
+        };
+        p = 0xFF000000u | channel(16) | channel(8) | channel(0);
+    }
+}
+
+void FillRect(const TPixelBuffer& target, const TRect& clip, const TRect& rect, uint32_t color) {
+    const TRect r = Clipped(target, clip, rect);
+    for (int32_t y = r.top; y < r.bottom; ++y)
+        std::fill_n(Row(target, y) + r.left, RectWidth(r), color);
+}
+
+void CopyImage(const TPixelBuffer& target, const TRect& clip, const TSourcePixels& image, int32_t x,
+               int32_t y) {
+    const TRect r = Clipped(target, clip, {x, y, x + image.width, y + image.height});
+    for (int32_t row = r.top; row < r.bottom; ++row)
+        std::memcpy(Row(target, row) + r.left,
+                    image.bits + int64_t{row - y} * image.width + (r.left - x),
+                    size_t(RectWidth(r)) * 4);
+}
+
+void CopyImageAround(const TPixelBuffer& target, const TRect& clip, const TSourcePixels& image,
+                     int32_t x, int32_t y, const std::vector<TPolygon>& holes) {
+    const TRect r = Clipped(target, clip, {x, y, x + image.width, y + image.height});
+    std::vector<TEdges> edges;
+    for (const TPolygon& hole : holes) {
+        TEdges e;
+        if (MakeEdges(hole, e))
+            edges.push_back(e);
+    }
+    const auto copy = [&](int32_t row, int32_t from, int32_t to) {
+        if (from < to)
+            std::memcpy(Row(target, row) + from,
+                        image.bits + int64_t{row - y} * image.width + (from - x),
+                        size_t(to - from) * 4);
+    };
+    for (int32_t row = r.top; row < r.bottom; ++row) {
+        // At most two holes: the row falls into at most three runs around them.
+        std::pair<int32_t, int32_t> spans[2];
+        int32_t count = 0;
+        for (const TEdges& e : edges) {
+            int32_t from, to;
+            RowSpan(e, row + 0.5, 0.5, r.left, r.right, from, to);
+            if (from < to && count < 2)
+                spans[count++] = {from, to};
+        }
+        if (count == 2 && spans[1].first < spans[0].first)
+            std::swap(spans[0], spans[1]);
+        if (count == 2 && spans[1].first < spans[0].second) { // overlapping: one hole
+            spans[0].second = std::max(spans[0].second, spans[1].second);
+            count = 1;
+        }
+        int32_t at = r.left;
+        for (int32_t i = 0; i < count; ++i) {
+            copy(row, at, spans[i].first);
+            at = spans[i].second;
+        }
+        copy(row, at, r.right);
+    }
+}
+
+void BlendGradient(const TPixelBuffer& target, const TRect& clip, const TRect& rect, uint32_t color,
+                   double alphaFrom, double alphaTo, bool horizontal) {
+    const TRect r = Clipped(target, clip, rect);
+    const int32_t length = horizontal ? RectWidth(rect) : RectHeight(rect);
+    if (RectIsEmpty(r) || length <= 0)
+        return;
+    const auto alphaAt = [&](int32_t i) {
+        return Alpha256(alphaFrom + (alphaTo - alphaFrom) * (i + 0.5) / length);
+    };
+    for (int32_t y = r.top; y < r.bottom; ++y) {
+        uint32_t* row = Row(target, y);
+        const uint32_t rowAlpha = horizontal ? 0 : alphaAt(y - rect.top);
+        for (int32_t x = r.left; x < r.right; ++x)
+            row[x] = Blend(row[x], color, horizontal ? alphaAt(x - rect.left) : rowAlpha);
+    }
+}
+
+void ShadowAround(const TPixelBuffer& target, const TRect& clip, const TRect& rect, int32_t spread,
+                  double maxAlpha, uint32_t color) {
+    if (spread <= 0 || RectIsEmpty(rect))
+        return;
+    const TRect outer =
+        Clipped(target, clip,
+                {rect.left - spread, rect.top - spread, rect.right + spread, rect.bottom + spread});
+    if (RectIsEmpty(outer))
+        return;
+    const auto alphaAt = [&](double distance) {
+        const double d = distance / spread;
+        return d >= 1 ? 0u : Alpha256(maxAlpha * (1 - d) * (1 - d));
+    };
+    // Beside the sides the distance is a whole number of pixels and a half: one per step out.
+    std::vector<uint32_t> side(static_cast<size_t>(spread));
+    for (int32_t i = 0; i < spread; ++i)
+        side[size_t(i)] = alphaAt(i + 0.5);
+    for (int32_t y = outer.top; y < outer.bottom; ++y) {
+        uint32_t* row = Row(target, y);
+        const int32_t dy = y < rect.top       ? rect.top - 1 - y
+                           : y >= rect.bottom ? y - rect.bottom
+                                              : -1;
+        for (int32_t x = outer.left; x < outer.right; ++x) {
+            const int32_t dx = x < rect.left     ? rect.left - 1 - x
+                               : x >= rect.right ? x - rect.right
+                                                 : -1;
+            if (dx < 0 && dy < 0) {
+                x = rect.right - 1; // the rectangle itself casts no shadow on itself
+                continue;
+            }
+            const uint32_t alpha = dx < 0   ? side[size_t(dy)]
+                                   : dy < 0 ? side[size_t(dx)]
+                                            : alphaAt(std::hypot(dx + 0.5, dy + 0.5));
+            if (alpha)
+                row[x] = Blend(row[x], color, alpha);
+        }
+    }
+}
+
+void BlendMask(const TPixelBuffer& target, const TRect& clip, const TSourcePixels& mask, int32_t x,
+               int32_t y, uint32_t color, double opacity) {
+    const TRect r = Clipped(target, clip, {x, y, x + mask.width, y + mask.height});
+    const uint32_t scale = Alpha256(opacity);
+    for (int32_t row = r.top; row < r.bottom; ++row) {
+        uint32_t* out = Row(target, row);
+        const uint32_t* in = mask.bits + int64_t{row - y} * mask.width - x;
+        for (int32_t column = r.left; column < r.right; ++column) {
+            const uint32_t m = in[column];
+            const uint32_t cover = std::max({m & 0xFF, (m >> 8) & 0xFF, (m >> 16) & 0xFF});
+            if (cover != 0)
+                out[column] = Blend(out[column], color, ((cover + (cover >> 7)) * scale) >> 8);
+        }
+    }
+}
+
+void FillPolygon(const TPixelBuffer& target, const TRect& clip, const TPolygon& polygon,
+                 uint32_t color, double alpha) {
+    const uint32_t a = Alpha256(alpha);
+    ForEachSpan(
+        target, clip, polygon,
+        [&](uint32_t* row, int32_t, int32_t from, int32_t to) {
+            for (int32_t x = from; x < to; ++x)
+                row[x] = Blend(row[x], color, a);
+        },
+        [&](uint32_t* row, int32_t x, int32_t, uint32_t coverage) {
+            row[x] = Blend(row[x], color, (coverage * a) >> 8);
+        });
+}
+
+void CopyPolygon(const TPixelBuffer& target, const TRect& clip, const TPolygon& polygon,
+                 const TSourcePixels& image, int32_t x0, int32_t y0, const TShade& shade) {
+    if (!image.bits)
+        return;
+    const TRect inImage = Clipped(target, clip, {x0, y0, x0 + image.width, y0 + image.height});
+    const TShader shader(shade);
+    const auto source = [&](int32_t x, int32_t y) {
+        return image.bits + int64_t{y - y0} * image.width + (x - x0);
+    };
+    ForEachSpan(
+        target, inImage, polygon,
+        [&](uint32_t* row, int32_t y, int32_t from, int32_t to) {
+            std::memcpy(row + from, source(from, y), size_t(to - from) * 4);
+            if (!shader.On())
+                return;
+            double d = shader.Start(from, y);
+            const double step = shader.Step();
+            for (int32_t x = from; x < to; ++x, d += step)
+                if (d < 256)
+                    row[x] = shader.Apply(row[x], d);
+        },
+        [&](uint32_t* row, int32_t x, int32_t y, uint32_t coverage) {
+            uint32_t p = *source(x, y);
+            if (shader.On())
+                p = shader.Apply(p, shader.Start(x, y));
+            row[x] = Blend(row[x], p, coverage);
+        });
+}
+
+void MapPolygon(const TPixelBuffer& target, const TRect& clip, const TPolygon& polygon,
+                const TSourcePixels& image, const TAffine& map, const TShade& shade) {
+    if (!image.bits || image.width <= 0 || image.height <= 0)
+        return;
+    const TShader shader(shade);
+    // Sample positions in 16.16 fixed point, relative to the pixel centres of the image.
+    const auto fixed = [](double value) { return int64_t(std::llround(value * 65536)); };
+    const int64_t du = fixed(map.ux), dv = fixed(map.vx);
+    const auto start = [&](int32_t x, int32_t y, int64_t& u, int64_t& v) {
+        const TPointF at = map.Apply({x + 0.5, y + 0.5});
+        u = fixed(at.x - 0.5);
+        v = fixed(at.y - 0.5);
+    };
+    // Where all four pixels of a sample lie inside the picture no clamping is needed.
+    const int64_t safeU = int64_t(image.width - 2) << 16, safeV = int64_t(image.height - 2) << 16;
+    // Narrows [first, last) to the steps i where 0 <= start + step * i <= limit.
+    const auto within = [](int64_t start, int64_t step, int64_t limit, int32_t& first,
+                           int32_t& last) {
+        if (step == 0) {
+            if (start < 0 || start > limit)
+                last = first;
+            return;
+        }
+        // start + step * i >= 0 and <= limit, as bounds on i.
+        const double a = -double(start) / double(step), b = double(limit - start) / double(step);
+        const double lo = std::min(a, b), hi = std::max(a, b);
+        first = std::max(first, int32_t(std::min(std::ceil(lo), 1e9)));
+        last = std::min(last, int32_t(std::max(std::floor(hi) + 1, -1e9)));
+        if (last < first)
+            last = first;
+    };
+    ForEachSpan(
+        target, clip, polygon,
+        [&](uint32_t* row, int32_t y, int32_t from, int32_t to) {
+            int64_t u, v;
+            start(from, y, u, v);
+            int32_t first = 0, last = to - from;
+            within(u, du, safeU, first, last);
+            within(v, dv, safeV, first, last);
+            int32_t x = from;
+            for (; x < from + first; ++x, u += du, v += dv)
+                row[x] = 0xFF000000u | Sample(image, u, v);
+            for (; x < from + last; ++x, u += du, v += dv)
+                row[x] = 0xFF000000u | SampleInside(image.bits, image.width, u, v);
+            for (; x < to; ++x, u += du, v += dv)
+                row[x] = 0xFF000000u | Sample(image, u, v);
+            if (!shader.On())
+                return;
+            double d = shader.Start(from, y);
+            const double step = shader.Step();
+            for (x = from; x < to; ++x, d += step)
+                if (d < 256)
+                    row[x] = shader.Apply(row[x], d);
+        },
+        [&](uint32_t* row, int32_t x, int32_t y, uint32_t coverage) {
+            int64_t u, v;
+            start(x, y, u, v);
+            uint32_t p = Sample(image, u, v);
+            if (shader.On())
+                p = shader.Apply(p, shader.Start(x, y));
+            row[x] = Blend(row[x], p, coverage);
+        });
+}
+
+void ShadowAroundPolygon(const TPixelBuffer& target, const TRect& clip, const TPolygon& polygon,
+                         double spread, double maxAlpha, uint32_t color, TPointF point,
+                         TPointF normal) {
+    TEdges edges;
+    if (spread <= 0 || !MakeEdges(polygon, edges))
+        return;
+    const TRect box = Clipped(
+        target, clip,
+        {int32_t(std::floor(edges.left - spread)), int32_t(std::floor(edges.top - spread)),
+         int32_t(std::ceil(edges.right + spread)), int32_t(std::ceil(edges.bottom + spread))});
+    // The alpha by the distance outside, in 1/256ths of spread.
+    uint32_t table[257];
+    for (int i = 0; i <= 256; ++i) {
+        const double fall = 1 - i / 256.0;
+        table[i] = Alpha256(maxAlpha * fall * fall);
+    }
+    // Along a row each edge function and the side of the line change by a constant step.
+    const auto run = [&](uint32_t* row, int32_t y, int32_t from, int32_t to) {
+        if (from >= to)
+            return;
+        const double cy = y + 0.5;
+        double d[6];
+        for (int32_t k = 0; k < edges.count; ++k)
+            d[k] = -(edges.a[k] * (from + 0.5) + edges.b[k] * cy + edges.c[k]);
+        double side = (from + 0.5 - point.x) * normal.x + (cy - point.y) * normal.y;
+        for (int32_t x = from; x < to; ++x, side += normal.x) {
+            // How far outside: the furthest any edge puts the pixel (exact beside the edges).
+            double outside = d[0];
+            for (int32_t k = 1; k < edges.count; ++k)
+                outside = std::max(outside, d[k]);
+            for (int32_t k = 0; k < edges.count; ++k)
+                d[k] -= edges.a[k];
+            if (side > 0 || outside <= 0 || outside >= spread)
+                continue;
+            row[x] = Blend(row[x], color, table[int32_t(outside * 256 / spread)]);
+        }
+    };
+    for (int32_t y = box.top; y < box.bottom; ++y) {
+        // The ring between the polygon grown by spread and the polygon itself.
+        int32_t outerFrom, outerTo, innerFrom, innerTo;
+        RowSpan(edges, y + 0.5, -spread, box.left, box.right, outerFrom, outerTo);
+        RowSpan(edges, y + 0.5, 0, outerFrom, outerTo, innerFrom, innerTo);
+        if (innerFrom >= innerTo)
+            innerFrom = innerTo = outerTo;
+        uint32_t* row = Row(target, y);
+        run(row, y, outerFrom, innerFrom);
+        run(row, y, innerTo, outerTo);
+    }
+}
+
+void FillRoundRect(const TPixelBuffer& target, const TRect& clip, const TRectF& rect, double radius,
+                   uint32_t color, double alpha) {
+    const TRect r = Clipped(target, clip,
+                            {int32_t(std::floor(rect.left)), int32_t(std::floor(rect.top)),
+                             int32_t(std::ceil(rect.right)), int32_t(std::ceil(rect.bottom))});
+    radius = std::min({radius, (rect.right - rect.left) / 2, (rect.bottom - rect.top) / 2});
+    for (int32_t y = r.top; y < r.bottom; ++y) {
+        uint32_t* row = Row(target, y);
+        const double cy = y + 0.5;
+        const double dy = std::max({rect.top + radius - cy, cy - (rect.bottom - radius), 0.0});
+        for (int32_t x = r.left; x < r.right; ++x) {
+            const double cx = x + 0.5;
+            const double dx = std::max({rect.left + radius - cx, cx - (rect.right - radius), 0.0});
+            // Distance inside the outline, smoothed over one pixel.
+            const double edge =
+                std::min({cx - rect.left, rect.right - cx, cy - rect.top, rect.bottom - cy});
+            const double inside = dx > 0 && dy > 0 ? radius - std::hypot(dx, dy) : edge;
+            const double coverage = std::clamp(inside + 0.5, 0.0, 1.0);
+            if (coverage > 0)
+                row[x] = Blend(row[x], color, Alpha256(alpha * coverage));
+        }
+    }
+}
+
+void FillRing(const TPixelBuffer& target, const TRect& clip, TPointF centre, double radius,
+              double thickness, uint32_t color, double alpha) {
+    const double outer = radius + 1;
+    const TRect r =
+        Clipped(target, clip,
+                {int32_t(std::floor(centre.x - outer)), int32_t(std::floor(centre.y - outer)),
+                 int32_t(std::ceil(centre.x + outer)), int32_t(std::ceil(centre.y + outer))});
+    for (int32_t y = r.top; y < r.bottom; ++y) {
+        uint32_t* row = Row(target, y);
+        for (int32_t x = r.left; x < r.right; ++x) {
+            const double d = std::hypot(x + 0.5 - centre.x, y + 0.5 - centre.y);
+            double inside = radius - d;
+            if (thickness > 0)
+                inside = std::min(inside, d - (radius - thickness));
+            const double coverage = std::clamp(inside + 0.5, 0.0, 1.0);
+            if (coverage > 0)
+                row[x] = Blend(row[x], color, Alpha256(alpha * coverage));
+        }
+    }
+}
