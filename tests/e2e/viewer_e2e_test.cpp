@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 #include <sstream>
 
@@ -461,12 +462,16 @@ protected:
         for (const auto& [name, bytes] : files)
             dir.Write("own/" + name, bytes);
         dir.Write("own/ExeConfig.xml", Config(1, 800, 600));
-        const std::string book = dir.File("own.exe");
+        return Open(
+            Pack({"build", "--viewer", kViewer, "--out", dir.File("own.exe"), dir.File("own")}));
+    }
+    // Runs a packer command whose --out names the book; the book.
+    std::string Pack(const std::vector<std::string>& command) {
         std::ostringstream out, err;
-        EXPECT_EQ(RunPackCommand({"build", "--viewer", kViewer, "--out", book, dir.File("own")},
-                                 out, err),
-                  0)
-            << err.str();
+        EXPECT_EQ(RunPackCommand(command, out, err), 0) << err.str();
+        return command[std::find(command.begin(), command.end(), "--out") - command.begin() + 1];
+    }
+    TViewerProcess& Open(const std::string& book) {
         viewer = std::make_unique<TViewerProcess>(book, "");
         EXPECT_TRUE(viewer->WaitForWindow());
         // Where the control lays the book out: the client area inside the panel's bevel.
@@ -534,6 +539,22 @@ TEST_F(BuiltInViewer, TurnsPagesByKeysClicksAndDragging) {
     viewer->PressKey(VK_NEXT);
     viewer->PressKey(VK_HOME);
     ASSERT_TRUE(Shows(kBackground, kRed));
+    ExpectClosesCleanly();
+}
+
+TEST_F(BuiltInViewer, ABookMadeFromAFolderOfPicturesOpensWithItsTitleAndFirstSpread) {
+    // Named so that only natural order puts them right; the text file is skipped.
+    dir.Write("pictures/10.png", Png(kYellow));
+    dir.Write("pictures/1.png", Png(kRed));
+    dir.Write("pictures/2.png", Png(kBlue));
+    dir.Write("pictures/9.png", Png(kGreen));
+    dir.Write("pictures/notes.txt", "not a page");
+    Open(Pack({"pages", "--viewer", kViewer, "--out", dir.File("pictures.exe"), "--title",
+               "Four pictures", "--open", "fixed:800x600", dir.File("pictures")}));
+    EXPECT_EQ(viewer->State().caption, "Four pictures");
+    ASSERT_TRUE(Shows(kBackground, kRed));
+    viewer->PressKey(VK_RIGHT);
+    ASSERT_TRUE(Shows(kBlue, kGreen));
     ExpectClosesCleanly();
 }
 
