@@ -95,6 +95,9 @@ TEST_F(FlashCollections, TruncatedFormsRaiseAndChangeNothing) {
     EXPECT_THROW(item.ReadFlashStream(huge), TReadError);
     TStringStream hugeName("\x03\xF0\xFF\xFF\x7Fn"s);
     EXPECT_THROW(item.ReadFlashStream(hugeName), TReadError);
+    // A name length past 2 GiB is damage, not an empty name.
+    TStringStream farName("\x03\x00\xFF\xFF\xFF\x02\0\0\0xy"s);
+    EXPECT_THROW(item.ReadFlashStream(farName), TReadError);
     EXPECT_EQ(item.Name, "before");
 }
 
