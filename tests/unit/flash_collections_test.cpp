@@ -161,4 +161,11 @@ TEST_F(FlashCollections, ADamagedDescriptionLeavesTheListAsItWas) {
     TStringStream unknown(renamed);
     EXPECT_THROW(ReadStoredDescription(unknown, target), TError);
     EXPECT_EQ(target.Flashs().Items(0).Name, "kept");
+    // A stored movie that ends early inside a description that does not.
+    std::string shortMovie = bytes;
+    shortMovie[shortMovie.find("FWS one") - 4] = 8;
+    TStringStream damaged(shortMovie);
+    EXPECT_THROW(ReadStoredDescription(damaged, target), TReadError);
+    ASSERT_EQ(target.Flashs().Count(), 1);
+    EXPECT_EQ(target.Flashs().Items(0).Name, "kept");
 }
