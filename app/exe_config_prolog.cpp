@@ -14,9 +14,11 @@ std::string MarkupProjection(const std::string& bytes) {
     } else if (bytes.size() >= 2 && at(0) == 0xFE && at(1) == 0xFF) {
         bigEndian = true;
         start = 2;
-    } else if (bytes.size() >= 2 && at(0) == '<' && at(1) == 0) {
+    } else if (bytes.size() >= 2 && at(1) == 0) {
+        // Without a byte order mark: XML text holds no NUL, so a NUL among the first two bytes
+        // is the high half of a UTF-16 character, whatever the character (a blank too).
         littleEndian = true;
-    } else if (bytes.size() >= 2 && at(0) == 0 && at(1) == '<') {
+    } else if (bytes.size() >= 2 && at(0) == 0) {
         bigEndian = true;
     }
     if (!littleEndian && !bigEndian)
