@@ -40,7 +40,7 @@ public:
             [this](TStream& writer) {
                 writer.WriteBuffer(state_.data(), static_cast<int64_t>(state_.size()));
             },
-            !state_.empty());
+            true); // as the control writes its state while it exists, empty or not
         filer.DefineCollection("Flashs", list_.Flashs());
     }
 
