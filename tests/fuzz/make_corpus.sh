@@ -40,6 +40,8 @@ seed collections none '\000'
 seed collections current '\003\003\000\000\000abc\004\000\000\000wxyz'
 seed collections older '\002\003\000\000\000abc\004\000\000\000\377\377\377\377wxyz'
 seed collections unnamed '\003\007\000\000\000(empty)\003\000\000\000FWS'
+# Found by fuzzing: a name length past 2 GiB.
+seed collections far-name '\003\000\377\377\377\002\000\000\000xy'
 
 # Descriptions of the target's component: an integer, a text, raw bytes, stored movies.
 properties="$(short Tag)\004$(le32 9)$(short Hint)\006$(le32 2)hi"
@@ -52,7 +54,10 @@ empty="$empty$(short FlashStream)\012$(le32 1)\000\000"
 header="TPF0$(short TStoredHost)$(short host)"
 seed description host "$header$properties$(short Flashs)\016$item$empty\000\000"
 seed description no-movies "$header$properties$(short Flashs)\016\000\000"
+# Found by fuzzing: a stored movie that ends early inside a whole description.
 seed description damaged-movie "$header$(short Flashs)\016\001$(short FlashStream)\012$(le32 5)\003$(le32 9)\000\000\000"
+# An empty stored state (it once tripped the target itself).
+seed description empty-state "$header$(short ControlData)\012$(le32 0)\000"
 
 # An encoding (0 UTF-8, 1 with its mark, 2 and 3 UTF-16 LE and BE with a mark, 4 and 5
 # without), then items: a byte of the content's length times 4 plus the kind (0 blanks,
@@ -62,6 +67,8 @@ seed prolog declaration "\000$(item 1 "xml version='1.0' encoding='utf-8'")$(ite
 seed prolog comment "\001$(item 2 ' a comment ')$(item 0 '0')"
 seed prolog utf-16 "\002$(item 1 'xml version="1.0"')$(item 2 '<!DOCTYPE x>')"
 seed prolog utf-16-without-mark "\005$(item 0 '1')$(item 1 'pi')"
+# Found by fuzzing: UTF-16 without a mark, beginning with a blank.
+seed prolog utf-16-blank "\004$(item 0 ' ')"
 seed prolog raw '<?xml version="1.0"?>\r\n<!DOCTYPE a [<!ENTITY b "c">]><a>&b;</a>'
 
 # The head of a file, then three names separated by "/".
