@@ -1,6 +1,7 @@
 // Stored movies and length-prefixed strings read from arbitrary bytes: a read either fails and
 // changes nothing, or takes no more than the bytes hold and writes back what it read.
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <string_view>

@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 
+#include "base/text.h"
 #include "qel/qel_flash_requests.h"
 #include "tests/fuzz/fuzz_support.h"
 
@@ -54,8 +55,9 @@ void CheckTextRules(std::string_view request) {
 
     if (request.size() >= 8) {
         const auto token = ParseStreamToken(request.substr(0, 8));
+        // Eight hexadecimal digits name a token that is written back as they were.
         if (token)
-            FUZZ_CHECK(ParseStreamToken(FormatStreamToken(*token)) == token);
+            FUZZ_CHECK(AsciiLower(FormatStreamToken(*token)) == AsciiLower(request.substr(0, 8)));
     }
 }
 
