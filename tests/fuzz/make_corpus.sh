@@ -35,6 +35,9 @@ seed requests local-file '\020file:///C:/Data/Movie%%20One.swf'
 seed requests file-alone '\000file://'
 seed requests stream '\000http://ltb/<stream>0000001A.swf'
 seed requests query '\000http://example.com/page.php?file=a.xml'
+# Found by fuzzing: files whose path reads otherwise once its separators are "/".
+seed requests unc '\020file://\\\\server\\x.xml'
+seed requests slash-backslash '\020file:/\\x.xml'
 
 seed collections none '\000'
 seed collections current '\003\003\000\000\000abc\004\000\000\000wxyz'

@@ -102,7 +102,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         FUZZ_CHECK(!HasServedExtension(s) && s != "file://");
         break;
     case TRequestVerdict::Accepted:
-        FUZZ_CHECK(s == "file://" || (s.starts_with("file://") && !ours));
+        // "file://" alone, or a file by "file://" (once separators are "/") that is missing.
+        FUZZ_CHECK(s == "file://" ||
+                   (ReplaceAll(std::string(s), "\\", "/").starts_with("file://") && !ours));
         break;
     case TRequestVerdict::Target: {
         const std::string& target = choice.target;
@@ -117,9 +119,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             FUZZ_CHECK((answers & 4) && resources.count(StripExtension(s)));
         if (ours && !brought && target.starts_with(kPackageTag))
             FUZZ_CHECK(target.find_first_of(":", kPackageTag.size()) == std::string::npos);
-        // A file named beside the executable, or asked for by "file://", is one that exists.
+        // A file named beside the executable, or by "file://", is one that exists.
         const bool asRequested = target == ReplaceAll(std::string(s), "\\", "/");
-        if (asRequested ? s.starts_with("file://") : target.starts_with("c:/book/"))
+        if (target.starts_with("file://") || (target.starts_with("c:/book/") && !asRequested))
             FUZZ_CHECK(files.count(LocalFilePath(target)));
         break;
     }
