@@ -2,6 +2,7 @@
 
 #include <msxml2.h>
 
+#include "app/exe_config_prolog.h"
 #include "base/com_win.h"
 #include "base/int_from_text.h"
 #include "base/streams.h"
@@ -13,34 +14,6 @@ namespace {
 constexpr IID kIID_IXMLDOMDocument2 = {
     0x2933BF95, 0x7B36, 0x11D2, {0xB2, 0x0E, 0x00, 0xC0, 0x4F, 0x98, 0x3E, 0x60}};
 constexpr wchar_t kDocumentProgId[] = L"Msxml2.DOMDocument.6.0";
-
-// The document's characters as 8-bit text: UTF-16 reduced to its low bytes, anything else as
-// it is. Enough to find markup, which is ASCII.
-std::string MarkupProjection(const std::string& bytes) {
-    auto at = [&](size_t i) { return static_cast<unsigned char>(bytes[i]); };
-    bool littleEndian = false, bigEndian = false;
-    size_t start = 0;
-    if (bytes.size() >= 2 && at(0) == 0xFF && at(1) == 0xFE) {
-        littleEndian = true;
-        start = 2;
-    } else if (bytes.size() >= 2 && at(0) == 0xFE && at(1) == 0xFF) {
-        bigEndian = true;
-        start = 2;
-    } else if (bytes.size() >= 2 && at(0) == '<' && at(1) == 0) {
-        littleEndian = true;
-    } else if (bytes.size() >= 2 && at(0) == 0 && at(1) == '<') {
-        bigEndian = true;
-    }
-    if (!littleEndian && !bigEndian)
-        return bytes;
-    std::string text;
-    for (size_t i = start; i + 1 < bytes.size(); i += 2) {
-        const unsigned low = littleEndian ? at(i) : at(i + 1);
-        const unsigned high = littleEndian ? at(i + 1) : at(i);
-        text += high == 0 ? static_cast<char>(low) : '?';
-    }
-    return text;
-}
 
 std::wstring NodeName(IXMLDOMNode* node) {
     TBstr name;
@@ -112,30 +85,6 @@ void SetDocumentProperty(IXMLDOMDocument2& document, const wchar_t* name, bool v
 }
 
 } // namespace
-
-bool DeclaresDocumentType(const std::string& bytes) {
-    const std::string text = MarkupProjection(bytes);
-    size_t i = text.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;
-    // The prolog: blanks, processing instructions and comments before the root element.
-    for (;;) {
-        while (i < text.size() &&
-               (text[i] == ' ' || text[i] == '\t' || text[i] == '\r' || text[i] == '\n'))
-            ++i;
-        if (text.compare(i, 2, "<?") == 0) {
-            const size_t end = text.find("?>", i + 2);
-            if (end == std::string::npos)
-                return false;
-            i = end + 2;
-        } else if (text.compare(i, 4, "<!--") == 0) {
-            const size_t end = text.find("-->", i + 4);
-            if (end == std::string::npos)
-                return false;
-            i = end + 3;
-        } else {
-            return text.compare(i, 9, "<!DOCTYPE") == 0;
-        }
-    }
-}
 
 void TExeConfigInfo::LoadFromStream(TStream* stream) {
     std::string bytes;

@@ -22,7 +22,3 @@ public:
     int32_t OpenWidth = 0;  // 800 when the text is no number
     int32_t OpenHeight = 0; // 600 when the text is no number
 };
-
-// True when an XML document declares a document type before its root element. Looks at the
-// bytes as UTF-8, as a single-byte code page or as UTF-16 of either byte order.
-bool DeclaresDocumentType(const std::string& bytes);

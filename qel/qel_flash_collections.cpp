@@ -58,7 +58,8 @@ void TqelFlashStream::ReadFlashStream(TStream& reader) {
     // Everything is read before anything changes, and no length is trusted beyond what the
     // form still holds.
     const int64_t at = reader.Position();
-    const int64_t storedLength = static_cast<int32_t>(ReadLittleEndian(reader, 4));
+    // The name's length is unsigned: one past 2 GiB is a damaged form, not an empty name.
+    const int64_t storedLength = static_cast<int64_t>(ReadLittleEndian(reader, 4));
     reader.SetPosition(at);
     std::string name;
     if (ReadLengthPrefixedString(reader, name) < storedLength)

@@ -111,11 +111,14 @@ std::optional<uint32_t> ParseStreamToken(std::string_view digits) {
 }
 
 TRequestChoice ChooseRequestTarget(std::string s, const TRequestSources& sources) {
-    auto localExists = [&](std::string_view path) {
-        return sources.fileExists && sources.fileExists(LocalFilePath(path));
+    // Targets are served with "/" separators, which can change how a path reads ("file:/" and a
+    // backslash become "file://"): what is checked is the file the target names.
+    auto served = [](std::string text) { return ReplaceAll(std::move(text), "\\", "/"); };
+    auto localExists = [&](const std::string& path) {
+        return sources.fileExists && sources.fileExists(LocalFilePath(served(path)));
     };
-    auto target = [](std::string text) {
-        return TRequestChoice{TRequestVerdict::Target, ReplaceAll(std::move(text), "\\", "/")};
+    auto target = [&](std::string text) {
+        return TRequestChoice{TRequestVerdict::Target, served(std::move(text))};
     };
 
     if (StartsWith(s, "./"))
@@ -141,7 +144,7 @@ TRequestChoice ChooseRequestTarget(std::string s, const TRequestSources& sources
         return target(sources.exeDir + s);
     if (ours)
         return target(std::string(kPackageTag) + rest.substr(rest.find_last_of("\\:") + 1));
-    if (!StartsWith(s, "file://") || localExists(s))
+    if (!StartsWith(served(s), "file://") || localExists(s))
         return target(s);
     return {TRequestVerdict::Accepted, {}};
 }

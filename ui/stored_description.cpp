@@ -190,15 +190,7 @@ public:
                               std::function<void(TStream&)>, bool) override {
         declared_[name] = kBinary;
     }
-    void DefineCollection(const std::string& name, TCollection& collection) override {
-        declared_[name] = kCollection;
-        for (const TStoredProperty& property : stored_)
-            if (property.name == name && property.kind == kCollection)
-                for (const TStoredProperties& item : property.items) {
-                    const std::unique_ptr<TCollectionItem> probe = collection.NewItem();
-                    TChecker(item).Check(*probe);
-                }
-    }
+    void DefineCollection(const std::string& name, TCollection& collection) override;
 
 private:
     const TStoredProperties& stored_;
@@ -250,6 +242,19 @@ private:
     }
     const TStoredProperties& stored_;
 };
+
+// Each stored item is read into a probe first: raw bytes that only the item itself can judge
+// (a stored movie that ends early) fail here, before anything reaches the object.
+void TChecker::DefineCollection(const std::string& name, TCollection& collection) {
+    declared_[name] = kCollection;
+    for (const TStoredProperty& property : stored_)
+        if (property.name == name && property.kind == kCollection)
+            for (const TStoredProperties& item : property.items) {
+                const std::unique_ptr<TCollectionItem> probe = collection.NewItem();
+                TChecker(item).Check(*probe);
+                TApplier(item).Apply(*probe);
+            }
+}
 
 } // namespace
 

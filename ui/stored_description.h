@@ -36,9 +36,9 @@ public:
 // Writes the stored description of object, named name.
 void WriteStoredDescription(TStream& stream, TPersistent& object, const std::string& name);
 
-// Reads a stored description into object. The whole description is read and checked before
-// anything of it reaches the object: a description that ends early raises "Stream read error"
-// and leaves the object as it was; one that names a property the object does not declare
-// raises TError. A component is marked as loading meanwhile and told Loaded afterwards.
-// Returns the stored object name.
+// Reads a stored description into object. The whole description is read and checked (collection
+// items' raw bytes too, read into probe items) before anything of it reaches the object: a
+// description that ends early raises "Stream read error" and leaves the object as it was; one
+// that names a property the object does not declare raises TError. A component is marked as loading
+// meanwhile and told Loaded afterwards. Returns the stored object name.
 std::string ReadStoredDescription(TStream& stream, TPersistent& object);

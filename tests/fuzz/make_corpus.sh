@@ -1,8 +1,102 @@
-#!/bin/sh
-# Regenerates the seed books of corpus/package with leafturn-pack: make_corpus.sh PACK-TOOL
+#!/bin/bash
+# Regenerates the checked-in seeds, one folder of corpus/ per target: make_corpus.sh [PACK-TOOL]
+# (the package's seed books are made only when leafturn-pack is given).
 set -eu
-pack=$1
 here=$(cd "$(dirname "$0")" && pwd)
+
+# The other targets' seeds, written byte by byte.
+seed() { mkdir -p "$here/corpus/$1" && printf -- "$3" >"$here/corpus/$1/$2"; }
+octal() { printf '\\%03o' "$1"; }
+# Little-endian u32 and a 1-byte-length text as printf formats.
+le32() { printf '\\%03o\\%03o\\%03o\\%03o' $(($1 & 255)) $(($1 >> 8 & 255)) $(($1 >> 16 & 255)) $(($1 >> 24 & 255)); }
+short() { printf '%s%s' "$(octal ${#1})" "$1"; }
+
+seed int decimal '42'
+seed int negative '   -17'
+seed int hex-dollar '$1F'
+seed int hex-0x '0X7fffffff'
+seed int least '-$80000000'
+seed int beyond '2147483648'
+seed int exponent '1e3'
+
+seed index shipped 'book.swf=1\r\nExeConfig.xml=2\r\nfiles/book.xml=3\r\nfiles/large/1.jpg=4\r\n'
+seed index line-ends 'a=1\rb=$2\nB=3\r\n\000c=4'
+seed index values 'x= 5\r\ny=0x6\r\nz=7x\r\n==8\r\nno equals\r\nempty=\r\n'
+
+# The first byte says which sources answer yes: 1 asks the list, 2 it has the item, 4 a
+# resource exists, 8 a file beside the executable, 16 another file.
+seed requests package '\000http://ltb/book.swf'
+seed requests package-folder '\000http://ltb/files\\page\\1.jpg'
+seed requests resource '\004flvplayback.swf'
+seed requests declined '\000./page.gif'
+seed requests listed '\003http://ltb/Intro.swf?x=1'
+seed requests beside '\010http://ltb/files/book.xml'
+seed requests local-file '\020file:///C:/Data/Movie%%20One.swf'
+seed requests file-alone '\000file://'
+seed requests stream '\000http://ltb/<stream>0000001A.swf'
+seed requests query '\000http://example.com/page.php?file=a.xml'
+# Found by fuzzing: files whose path reads otherwise once its separators are "/".
+seed requests unc '\020file://\\\\server\\x.xml'
+seed requests slash-backslash '\020file:/\\x.xml'
+
+seed collections none '\000'
+seed collections current '\003\003\000\000\000abc\004\000\000\000wxyz'
+seed collections older '\002\003\000\000\000abc\004\000\000\000\377\377\377\377wxyz'
+seed collections unnamed '\003\007\000\000\000(empty)\003\000\000\000FWS'
+# Found by fuzzing: a name length past 2 GiB.
+seed collections far-name '\003\000\377\377\377\002\000\000\000xy'
+
+# Descriptions of the target's component: an integer, a text, raw bytes, stored movies.
+properties="$(short Tag)\004$(le32 9)$(short Hint)\006$(le32 2)hi"
+properties="$properties$(short ControlData)\012$(le32 6)gUfU\001\002"
+movie="\003$(le32 9)intro.swf$(le32 3)FWS"
+item="\001$(short FlashStore)\006$(le32 9)intro.swf$(short Tag)\004$(le32 0)"
+item="$item$(short FlashStream)\012$(le32 $((1 + 4 + 9 + 4 + 3)))$movie\000"
+empty="\001$(short FlashStore)\006$(le32 7)(empty)$(short Tag)\004$(le32 1)"
+empty="$empty$(short FlashStream)\012$(le32 1)\000\000"
+header="TPF0$(short TStoredHost)$(short host)"
+seed description host "$header$properties$(short Flashs)\016$item$empty\000\000"
+seed description no-movies "$header$properties$(short Flashs)\016\000\000"
+# Found by fuzzing: a stored movie that ends early inside a whole description.
+seed description damaged-movie "$header$(short Flashs)\016\001$(short FlashStream)\012$(le32 5)\003$(le32 9)\000\000\000"
+# An empty stored state (it once tripped the target itself).
+seed description empty-state "$header$(short ControlData)\012$(le32 0)\000"
+
+# An encoding (0 UTF-8, 1 with its mark, 2 and 3 UTF-16 LE and BE with a mark, 4 and 5
+# without), then items: a byte of the content's length times 4 plus the kind (0 blanks,
+# 1 a processing instruction, 2 a comment), then the content.
+item() { printf '%s%s' "$(octal $((${#2} * 4 + $1)))" "$2"; }
+seed prolog declaration "\000$(item 1 "xml version='1.0' encoding='utf-8'")$(item 0 "23")"
+seed prolog comment "\001$(item 2 ' a comment ')$(item 0 '0')"
+seed prolog utf-16 "\002$(item 1 'xml version="1.0"')$(item 2 '<!DOCTYPE x>')"
+seed prolog utf-16-without-mark "\005$(item 0 '1')$(item 1 'pi')"
+# Found by fuzzing: UTF-16 without a mark, beginning with a blank.
+seed prolog utf-16-blank "\004$(item 0 ' ')"
+seed prolog raw '<?xml version="1.0"?>\r\n<!DOCTYPE a [<!ENTITY b "c">]><a>&b;</a>'
+
+# The head of a file, then three names separated by "/".
+seed pages png '\211PNG\r\n\032\n\000\000\000\rIHDR/2.png/10.png'
+seed pages jpeg '\377\330\377\340\000\020JFIF/Page 007.JPG/page7.jpg'
+seed pages gif 'GIF89a\001\000\001\000/a/B'
+seed pages bmp "BM$(le32 70)\000\000\000\000$(le32 54)$(le32 40)/1/01"
+seed pages tiff 'II*\000\010\000\000\000/z9/Z10'
+seed pages text 'BM is not a bitmap/x.txt/X.TXT'
+
+# A book whose index has every kind of line end, values in other notations and a name twice.
+index=$'book.swf=$1\rExeConfig.xml= 2\nfiles/BOOK.xml=0x3\r\nbook.swf=9\n'
+config='<ExeConfig/>'
+list='<book/>'
+content=$((${#index} + 4 + ${#config} + ${#list}))
+{
+    printf 'MZ%s' "$index"
+    printf 'FWS\006'
+    printf '%s%s' "$config" "$list"
+    printf "$(le32 ${#index})$(le32 4)$(le32 ${#config})$(le32 ${#list})$(le32 4)\000"
+    printf "$(le32 $((content + 29)))$(le32 $(((content + 29) ^ 0x12345678)))"
+} >"$here/corpus/package/odd-index"
+
+[ $# -eq 1 ] || exit 0
+pack=$1
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 printf 'MZ' >"$work/viewer.exe"

@@ -1,35 +1,21 @@
 // Arbitrary bytes as a book: the reader and the lookup must neither crash, nor read outside the
-// file or their buffers, nor allocate more than the file can justify.
+// file or their buffers, nor allocate more than the file can justify; what they accept must add
+// up, and a lookup hands out exactly the entry its index names.
 
-#include <atomic>
 #include <cstdint>
 #include <cstdio>
-#include <cstdlib>
 #include <fstream>
-#include <sanitizer/allocator_interface.h>
 #include <string>
 #include <unistd.h>
+#include <vector>
 
 #include "base/errors.h"
 #include "base/streams.h"
 #include "lib/MyLib/ExeExt.h"
 #include "package/PackageLookup.h"
+#include "tests/fuzz/fuzz_support.h"
 
 namespace {
-
-// While a book is being read, no single allocation may exceed its size plus a fixed allowance
-// for the program's own small buffers.
-std::atomic<size_t> gAllocationLimit{0};
-constexpr size_t kAllowance = 64 * 1024 + 4096;
-
-void CheckAllocation(size_t size) {
-    const size_t limit = gAllocationLimit.load(std::memory_order_relaxed);
-    if (limit != 0 && size > limit) {
-        std::fprintf(stderr, "allocation of %zu bytes for a book of at most %zu\n", size,
-                     limit - kAllowance);
-        std::abort();
-    }
-}
 
 std::string BookPath() {
     static int counter = 0;
@@ -39,33 +25,40 @@ std::string BookPath() {
 
 } // namespace
 
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    __sanitizer_install_malloc_and_free_hooks(
-        [](const volatile void*, size_t size) { CheckAllocation(size); },
-        [](const volatile void*) {});
-    return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string path = BookPath();
     {
         std::ofstream(path, std::ios::binary)
             .write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
     }
-    gAllocationLimit = size + kAllowance;
+    fuzz::TAllocationBound bound(size);
     try {
         TExeExtReader reader(path);
+        int64_t total = 0;
         for (int32_t i = 0; i < reader.Count(); ++i) {
             TMemoryStream stream;
             reader.ReadEntry(i, stream);
+            FUZZ_CHECK(stream.Size() == reader.Sizes()[static_cast<size_t>(i)]);
+            total += stream.Size();
         }
-        if (reader.Count() > 0)
-            for (const TIndexLine& line : ParseIndex(reader.ReadEntryText(0)))
-                GetPackageStream(line.name, path);
+        FUZZ_CHECK(reader.StartPos() >= 0);
+        FUZZ_CHECK(total <= reader.ContentRegionSize());
+        FUZZ_CHECK(reader.StartPos() + reader.ContentRegionSize() <= static_cast<int64_t>(size));
+        if (reader.Count() > 0) {
+            const std::vector<TIndexLine> index = ParseIndex(reader.ReadEntryText(0));
+            for (const TIndexLine& line : index) {
+                const int32_t number = FindEntryNumber(index, line.name);
+                const auto stream = GetPackageStream(line.name, path);
+                FUZZ_CHECK(!stream == (number <= 0 || number >= reader.Count()));
+                if (stream) {
+                    FUZZ_CHECK(stream->Size() == reader.Sizes()[static_cast<size_t>(number)]);
+                    FUZZ_CHECK(stream->Position() == stream->Size());
+                }
+            }
+        }
     } catch (const TError&) {
     }
     GetPackageStream("book.swf", path);
-    gAllocationLimit = 0;
     std::remove(path.c_str());
     return 0;
 }

@@ -95,6 +95,9 @@ TEST_F(FlashCollections, TruncatedFormsRaiseAndChangeNothing) {
     EXPECT_THROW(item.ReadFlashStream(huge), TReadError);
     TStringStream hugeName("\x03\xF0\xFF\xFF\x7Fn"s);
     EXPECT_THROW(item.ReadFlashStream(hugeName), TReadError);
+    // A name length past 2 GiB is damage, not an empty name.
+    TStringStream farName("\x03\x00\xFF\xFF\xFF\x02\0\0\0xy"s);
+    EXPECT_THROW(item.ReadFlashStream(farName), TReadError);
     EXPECT_EQ(item.Name, "before");
 }
 
@@ -157,5 +160,12 @@ TEST_F(FlashCollections, ADamagedDescriptionLeavesTheListAsItWas) {
     renamed.replace(renamed.find("Tag"), 3, "Tog");
     TStringStream unknown(renamed);
     EXPECT_THROW(ReadStoredDescription(unknown, target), TError);
+    EXPECT_EQ(target.Flashs().Items(0).Name, "kept");
+    // A stored movie that ends early inside a description that does not.
+    std::string shortMovie = bytes;
+    shortMovie[shortMovie.find("FWS one") - 4] = 8;
+    TStringStream damaged(shortMovie);
+    EXPECT_THROW(ReadStoredDescription(damaged, target), TReadError);
+    ASSERT_EQ(target.Flashs().Count(), 1);
     EXPECT_EQ(target.Flashs().Items(0).Name, "kept");
 }

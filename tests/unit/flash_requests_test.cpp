@@ -99,6 +99,9 @@ TEST(RequestTargets, LocalAndRemoteRequestsOutsideTheBase) {
     EXPECT_EQ(Target("file:///C:/Data/Movie%20One.swf", sources),
               "file:///C:/Data/Movie%20One.swf");
     EXPECT_EQ(Target("c:\\data\\x.xml", Sources()), "c:/data/x.xml");
+    // The file checked is the one the target names, separators made "/".
+    EXPECT_EQ(Target("file://\\\\server\\x.xml", Sources({"\\\\server\\x.xml"})), "<accepted>");
+    EXPECT_EQ(Target("file:/\\missing.xml"), "<accepted>");
 }
 
 TEST(RequestTargets, StreamLoadsGoStraightToTheirStream) {

@@ -14,8 +14,6 @@
 #include "tests/support/temp_dir.h"
 #include "tools/pack/pack_commands.h"
 
-using namespace std::string_literals;
-
 namespace {
 
 class ExeConfig : public testing::Test {
@@ -175,15 +173,6 @@ TEST_F(ExeConfig, RefusesDocumentTypesBeforeExpandingAnything) {
     EXPECT_EQ(ErrorOf(external), "ExeConfig.xml declares a document type");
     std::wstring wide(external.begin(), external.end());
     EXPECT_EQ(ErrorOf(Utf16LittleEndian(wide)), "ExeConfig.xml declares a document type");
-}
-
-TEST(DocumentTypeScan, LooksOnlyAtTheProlog) {
-    EXPECT_TRUE(DeclaresDocumentType("<!DOCTYPE a><a/>"));
-    EXPECT_TRUE(DeclaresDocumentType("\xEF\xBB\xBF<?xml version='1.0'?>\r\n  <!DOCTYPE a><a/>"));
-    EXPECT_FALSE(DeclaresDocumentType("<?xml version='1.0'?><!-- <!DOCTYPE a> --><a/>"));
-    EXPECT_FALSE(DeclaresDocumentType("<a><![CDATA[<!DOCTYPE a>]]></a>"));
-    EXPECT_FALSE(DeclaresDocumentType(""));
-    EXPECT_TRUE(DeclaresDocumentType("\0<\0!\0D\0O\0C\0T\0Y\0P\0E\0 \0a\0>"s));
 }
 
 TEST_F(ExeConfig, ReadsWhatLeafturnPackPagesWrites) {
