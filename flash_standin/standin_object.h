@@ -27,6 +27,9 @@
 void StandinModuleLock();
 void StandinModuleUnlock();
 
+// The faults LEAFTURN_STANDIN_FAIL names: call name and the code it answers with.
+std::map<std::wstring, HRESULT> FaultsOfEnvironment();
+
 // UTF-8 (the scene format's texts) as UTF-16.
 std::wstring Utf8ToWide(std::string_view text);
 
