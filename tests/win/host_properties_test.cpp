@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+
 #include "base/text_win.h"
 #include "tests/win/host_test_support.h"
 
@@ -113,6 +115,19 @@ TEST_F(HostProperties, StoredStateIsLoadedOnlyByAnInitialisationStillToCome) {
     EXPECT_FALSE(restored->HasStoredState()); // released once loaded
     EXPECT_EQ(restored->ReadIntProperty(FlashProperty::kQuality), 5);
     EXPECT_EQ(restored->ReadWideProperty(FlashProperty::kBGColor), L"#102030");
+    // A control that cannot load it: the initialisation raises its code.
+    for (const HRESULT code : {E_OUTOFMEMORY, E_FAIL}) {
+        char fault[32];
+        std::snprintf(fault, sizeof fault, "Load=0x%08lX", static_cast<unsigned long>(code));
+        SetEnvironmentVariableA("LEAFTURN_STANDIN_FAIL", fault);
+        try {
+            new TTestHost(hosted.form, options);
+            ADD_FAILURE() << "initialised";
+        } catch (const TOleError& error) {
+            EXPECT_EQ(error.Code(), code);
+        }
+        SetEnvironmentVariableA("LEAFTURN_STANDIN_FAIL", nullptr);
+    }
 
     // Given after: kept, never loaded, and saved again unchanged.
     host->LoadStoredData({'L', 'T', 'S', 'C', 9, 9});
