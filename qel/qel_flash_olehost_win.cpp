@@ -88,6 +88,11 @@ void TqelOleControl::ReleaseControl() {
     }
 }
 
+void TqelOleControl::AbandonControl() {
+    ReleaseControl();
+    creationFailed_ = true;
+}
+
 void TqelOleControl::Connect(REFIID iid, IUnknown* sink, DWORD& cookie) {
     ComPtr<IConnectionPointContainer> container;
     ComPtr<IConnectionPoint> point;

@@ -81,12 +81,18 @@ TqelFlashPlayer::TqelFlashPlayer(TComponent* owner) : TqelOleControl(owner) {
                                                           std::get<std::wstring>(arguments[1]));
                                        }};
         ActivateControl();
-        // Last: a player that failed to be made is never found by a message posted meanwhile.
-        LivePlayers()[serial_] = this;
     } catch (...) {
-        ReleaseControl();
-        throw;
+        // A control that cannot be initialised or activated is let go: the player goes on as one
+        // whose control could not be made, and the reader is told why. Without an application
+        // the caller is.
+        AbandonControl();
+        TApplication* application = TApplication::Instance();
+        if (!application)
+            throw;
+        application->HandleCurrentException();
     }
+    // Last: a player that failed to be made is never found by a message posted meanwhile.
+    LivePlayers()[serial_] = this;
 }
 
 TqelFlashPlayer::~TqelFlashPlayer() {

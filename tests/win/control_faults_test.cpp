@@ -94,8 +94,9 @@ struct TFailingCall {
     unsigned works;
 };
 
-// Control faults the reader sees: a control that cannot be made is no error, a movie that cannot
-// be loaded one message.
+// Control faults the reader sees: a control that cannot be made is no error, one that fails to
+// be initialised or activated is one message and an empty viewer, a movie that cannot be loaded
+// one message.
 const TFailingCall kFailingCalls[] = {
     {"CreateInstance",
      {REGDB_E_CLASSNOTREG, CLASS_E_NOAGGREGATION, E_NOINTERFACE, E_OUTOFMEMORY, S_FALSE},
@@ -103,7 +104,14 @@ const TFailingCall kFailingCalls[] = {
      kNothing},
     {"QueryInterface(IOleObject)", {E_NOINTERFACE}, 0, kNothing},
     {"GetMiscStatus", {OLE_S_USEREG}, 0, kEverything},
+    {"GetMiscStatus", {REGDB_E_CLASSNOTREG, REGDB_E_READREGDB}, 1, kNothing},
+    {"SetClientSite", {E_FAIL, E_UNEXPECTED}, 1, kNothing},
+    {"QueryInterface(IPersistStreamInit)", {E_NOINTERFACE}, 1, kNothing},
+    {"GetExtent", {E_INVALIDARG, OLE_E_BLANK}, 1, kNothing},
     {"GetClientSite", {E_FAIL}, 0, kEverything},
+    {"InitNew", {E_OUTOFMEMORY, E_UNEXPECTED, E_FAIL}, 1, kNothing},
+    {"QueryInterface(IOleControl)", {E_NOINTERFACE}, 1, kNothing},
+    {"QueryInterface(IDispatch)", {E_NOINTERFACE, S_FALSE}, 1, kNothing},
     {"QueryInterface(IConnectionPointContainer)", {E_NOINTERFACE}, 0, kBook | kTurns | kKeys},
     {"FindConnectionPoint", {CONNECT_E_NOCONNECTION}, 0, kBook | kTurns | kKeys},
     {"Advise",
@@ -111,6 +119,15 @@ const TFailingCall kFailingCalls[] = {
      0,
      kBook | kTurns | kKeys},
     {"OnAmbientPropertyChange", {E_FAIL}, 0, kEverything},
+    {"Invoke",
+     {DISP_E_MEMBERNOTFOUND, DISP_E_TYPEMISMATCH, DISP_E_EXCEPTION, DISP_E_BADPARAMCOUNT},
+     1,
+     kNothing},
+    {"DoVerb",
+     {OLE_E_NOT_INPLACEACTIVE, E_NOTIMPL, E_UNEXPECTED, OLEOBJ_S_CANNOT_DOVERB_NOW},
+     1,
+     kNothing},
+    {"QueryInterface(IOleInPlaceObject)", {E_NOINTERFACE, S_FALSE}, 1, kNothing},
     {"QueryInterface(IOleInPlaceActiveObject)", {E_NOINTERFACE, S_FALSE}, 0, kEverything},
     {"QueryInterface(IOleInPlaceObjectWindowless)", {E_NOINTERFACE, S_FALSE}, 0, kBook | kCommands},
     {"QueryInterface(IViewObject)", {E_NOINTERFACE, S_FALSE}, 0, kEverything},
