@@ -111,12 +111,8 @@ void* TqelFlashPlayer::QueryDerivedInterface(REFIID iid) {
 }
 
 IShockwaveFlash& TqelFlashPlayer::GetFlashInterface() {
-    if (!flash_) {
-        if (!HostedObject() ||
-            FAILED(HostedObject()->QueryInterface(IID_IShockwaveFlash,
-                                                  reinterpret_cast<void**>(flash_.GetAddressOf()))))
-            throw TOleError(E_NOINTERFACE, "Interface not supported");
-    }
+    if (!flash_ && (!HostedObject() || FAILED(QueryFor(HostedObject(), flash_))))
+        throw TOleError(E_NOINTERFACE, "Interface not supported");
     return *flash_.Get();
 }
 

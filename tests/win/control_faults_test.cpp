@@ -96,24 +96,27 @@ struct TFailingCall {
 
 // Control faults the reader sees: a control that cannot be made is no error, one that fails to
 // be initialised or activated is one message and an empty viewer, a movie that cannot be loaded
-// one message.
+// one message. Success codes without what they promise are failures too.
 const TFailingCall kFailingCalls[] = {
     {"CreateInstance",
      {REGDB_E_CLASSNOTREG, CLASS_E_NOAGGREGATION, E_NOINTERFACE, E_OUTOFMEMORY, S_FALSE},
      0,
      kNothing},
     {"QueryInterface(IOleObject)", {E_NOINTERFACE}, 0, kNothing},
-    {"GetMiscStatus", {OLE_S_USEREG}, 0, kEverything},
     {"GetMiscStatus", {REGDB_E_CLASSNOTREG, REGDB_E_READREGDB}, 1, kNothing},
+    {"GetMiscStatus", {OLE_S_USEREG}, 0, kEverything},
     {"SetClientSite", {E_FAIL, E_UNEXPECTED}, 1, kNothing},
-    {"QueryInterface(IPersistStreamInit)", {E_NOINTERFACE}, 1, kNothing},
+    {"QueryInterface(IPersistStreamInit)", {E_NOINTERFACE, S_FALSE}, 1, kNothing},
     {"GetExtent", {E_INVALIDARG, OLE_E_BLANK}, 1, kNothing},
     {"GetClientSite", {E_FAIL}, 0, kEverything},
     {"InitNew", {E_OUTOFMEMORY, E_UNEXPECTED, E_FAIL}, 1, kNothing},
-    {"QueryInterface(IOleControl)", {E_NOINTERFACE}, 1, kNothing},
+    {"QueryInterface(IOleControl)", {E_NOINTERFACE, S_FALSE}, 1, kNothing},
     {"QueryInterface(IDispatch)", {E_NOINTERFACE, S_FALSE}, 1, kNothing},
-    {"QueryInterface(IConnectionPointContainer)", {E_NOINTERFACE}, 0, kBook | kTurns | kKeys},
-    {"FindConnectionPoint", {CONNECT_E_NOCONNECTION}, 0, kBook | kTurns | kKeys},
+    {"QueryInterface(IConnectionPointContainer)",
+     {E_NOINTERFACE, S_FALSE},
+     0,
+     kBook | kTurns | kKeys},
+    {"FindConnectionPoint", {CONNECT_E_NOCONNECTION, S_FALSE}, 0, kBook | kTurns | kKeys},
     {"Advise",
      {CONNECT_E_ADVISELIMIT, CONNECT_E_CANNOTCONNECT, S_FALSE},
      0,
@@ -134,7 +137,7 @@ const TFailingCall kFailingCalls[] = {
     {"SetObjectRects", {E_INVALIDARG, E_OUTOFMEMORY, E_UNEXPECTED}, 0, kEverything},
     {"Draw", {VIEW_E_DRAW, OLE_E_BLANK, E_INVALIDARG, DV_E_DVASPECT}, 0, kEverything},
     {"OnWindowMessage", {E_FAIL, E_NOTIMPL, S_FALSE}, 0, kBook | kKeys | kCommands},
-    {"QueryInterface(IShockwaveFlash)", {E_NOINTERFACE}, 1, kKeys | kCommands},
+    {"QueryInterface(IShockwaveFlash)", {E_NOINTERFACE, S_FALSE}, 1, kKeys | kCommands},
     {"FlashVersion", {E_FAIL, E_POINTER}, 1, kKeys | kCommands},
     {"LoadMovie", {E_FAIL, E_INVALIDARG, E_OUTOFMEMORY}, 1, kKeys | kCommands},
     {"OnStartBinding", {E_FAIL, E_INVALIDARG}, 0, kEverything},
