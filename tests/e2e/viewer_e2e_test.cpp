@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <map>
 #include <sstream>
 
@@ -365,24 +366,47 @@ TEST_F(Viewer, WithoutTheControlItStartsEmptyAndClosesCleanly) {
     ExpectClosesCleanly();
 }
 
-TEST_F(Viewer, AnErrorWhileTheWindowIsCreatedIsShownOnceAndTheViewerRunsOn) {
-    SetEnvironmentVariableA("LEAFTURN_STANDIN_FAIL", "LoadMovie=0x80004005");
-    viewer = std::make_unique<TViewerProcess>(Book(Config(1, 640, 480, "Broken movie")), LogPath());
-    SetEnvironmentVariableA("LEAFTURN_STANDIN_FAIL", nullptr);
-    // The application's default error handler, titled like the application.
-    std::vector<HWND> dialogs;
-    ASSERT_TRUE(WaitUntil([&] { return (dialogs = viewer->Dialogs()).size() == 1; }));
-    EXPECT_EQ(WindowText(dialogs[0]), "Leafturn Book");
-    EXPECT_FALSE(DialogText(dialogs[0]).empty());
-    PostMessageA(dialogs[0], WM_COMMAND, IDOK, 0);
-    ASSERT_TRUE(viewer->WaitForWindow());
-    EXPECT_TRUE(viewer->Dialogs().empty());
-    EXPECT_EQ(viewer->State().caption, "Broken movie");
-    EXPECT_TRUE(LogHas("LoadMovie(0, \"http://ltb/book.swf\") -> E_FAIL"));
-    viewer->PressKey('A');
-    EXPECT_TRUE(WaitForLog("OnWindowMessage(0x0101, 65, 0)"));
-    EXPECT_TRUE(viewer->Dialogs().empty());
-    ExpectClosesCleanly();
+// A fault of the control while the window is made: one message, titled like the application
+// (by the program's name until the window has set the title); once it is closed the window
+// appears and runs, with the control when only the movie failed, without it when the control
+// could not be initialised or activated.
+TEST_F(Viewer, AFaultWhileTheWindowIsMadeIsShownOnceAndTheViewerRunsOn) {
+    const struct {
+        const char* fail;
+        const char* title;
+        const char* line;
+        bool keysReachTheControl;
+    } faults[] = {
+        {"LoadMovie=0x80004005", "Leafturn Book", "LoadMovie(0, \"http://ltb/book.swf\") -> E_FAIL",
+         true},
+        {"InitNew=0x80004005", "book", "InitNew() -> E_FAIL", false},
+        {"DoVerb=0x8000FFFF", "book", "DoVerb(-5, msg=null", false},
+    };
+    for (const auto& fault : faults) {
+        SCOPED_TRACE(fault.fail);
+        std::filesystem::remove(LogPath());
+        SetEnvironmentVariableA("LEAFTURN_STANDIN_FAIL", fault.fail);
+        viewer = std::make_unique<TViewerProcess>(Book(Config(1, 640, 480, "Broken control")),
+                                                  LogPath());
+        SetEnvironmentVariableA("LEAFTURN_STANDIN_FAIL", nullptr);
+        // The application's default error handler.
+        std::vector<HWND> dialogs;
+        ASSERT_TRUE(WaitUntil([&] { return (dialogs = viewer->Dialogs()).size() == 1; }));
+        EXPECT_EQ(WindowText(dialogs[0]), fault.title);
+        EXPECT_FALSE(DialogText(dialogs[0]).empty());
+        PostMessageA(dialogs[0], WM_COMMAND, IDOK, 0);
+        ASSERT_TRUE(viewer->WaitForWindow());
+        EXPECT_TRUE(viewer->Dialogs().empty());
+        EXPECT_EQ(viewer->State().caption, "Broken control");
+        EXPECT_TRUE(LogHas(fault.line)) << Log();
+        // Esc comes after the letter, and maximizes the window: the letter has been handled.
+        viewer->PressKey('A');
+        viewer->PressKey(VK_ESCAPE);
+        EXPECT_TRUE(WaitUntil([&] { return viewer->State().zoomed; }));
+        EXPECT_EQ(LogHas("OnWindowMessage(0x0100, 65, 0)"), fault.keysReachTheControl);
+        EXPECT_TRUE(viewer->Dialogs().empty());
+        ExpectClosesCleanly();
+    }
 }
 
 namespace {
