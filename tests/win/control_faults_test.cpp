@@ -294,6 +294,11 @@ const TMisbehavingRow kMisbehaviours[] = {
          RaiseDuring(s, L"Close", -1, -609, {Text(L"x")});
      },
      kEverything},
+    {"LeavingDuringEveryDraw",
+     [](IStandinControl& s) {
+         RaiseDuring(s, L"Draw", -1, 150, {Text(L"fullscreen"), Text(L"false")});
+     },
+     kBook | kTurns | kKeys},
     {"LayoutRequestDuringEverySetObjectRects",
      [](IStandinControl& s) { During(s, L"SetObjectRects", kActRequestNewObjectLayout); },
      kEverything},
