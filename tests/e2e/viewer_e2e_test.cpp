@@ -7,6 +7,7 @@
 #include <map>
 #include <sstream>
 
+#include "tests/e2e/e2e_support.h"
 #include "tests/support/sample_book.h"
 #include "tests/support/standin_win.h"
 #include "tests/support/temp_dir.h"
@@ -15,51 +16,6 @@
 #include "tools/pack/pack_commands.h"
 
 namespace {
-
-std::string WindowsPath(const std::string& unixPath) {
-    std::string path = "Z:" + unixPath;
-    for (char& c : path)
-        if (c == '/')
-            c = '\\';
-    return path;
-}
-
-const std::string kViewer = WindowsPath(LEAFTURN_VIEWER_EXE);
-
-// Runs a Windows program of the test prefix (regsvr32) and waits for it.
-DWORD RunAndWait(std::string commandLine) {
-    STARTUPINFOA startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION info{};
-    if (!CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                        &startup, &info))
-        return 255;
-    WaitForSingleObject(info.hProcess, 30000);
-    DWORD code = 255;
-    GetExitCodeProcess(info.hProcess, &code);
-    CloseHandle(info.hThread);
-    CloseHandle(info.hProcess);
-    return code;
-}
-
-std::string StandinDll() {
-    const std::wstring wide = StandinDllPath();
-    return std::string(wide.begin(), wide.end());
-}
-
-bool RegisterStandin(bool registered) {
-    return RunAndWait("regsvr32.exe /s " + std::string(registered ? "" : "/u ") + "\"" +
-                      StandinDll() + "\"") == 0;
-}
-
-std::string Config(int mode, int width = 800, int height = 600,
-                   const std::string& caption = "Full page fax print") {
-    return "<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n<ExeConfig><ExeCaption><![CDATA[" +
-           caption + "]]></ExeCaption><WindowOpenMode>" + std::to_string(mode) +
-           "</WindowOpenMode><WindowOpenWidth>" + std::to_string(width) +
-           "</WindowOpenWidth><WindowOpenHeight>" + std::to_string(height) +
-           "</WindowOpenHeight></ExeConfig>\r\n";
-}
 
 // A scene of two pages, red then blue, and keys that send script commands.
 const char kScene[] = "LEAFTURN-SCENE 1\n"
