@@ -148,20 +148,6 @@ const TFailingCall kFailingCalls[] = {
     {"Unadvise", {CONNECT_E_NOCONNECTION}, 0, kEverything},
 };
 
-VARIANT Text(const wchar_t* text) {
-    VARIANT v;
-    V_VT(&v) = VT_BSTR;
-    V_BSTR(&v) = SysAllocString(text);
-    return v;
-}
-
-VARIANT Integer(LONG value) {
-    VARIANT v;
-    V_VT(&v) = VT_I4;
-    V_I4(&v) = value;
-    return v;
-}
-
 // The stand-in raises the event with these arguments during call (times calls; -1: every one),
 // or at once when call is null. The arguments are the stand-in's copies afterwards.
 void RaiseDuring(IStandinControl& standin, const wchar_t* call, LONG times, DISPID dispid,
@@ -208,10 +194,10 @@ const VARIANT kByRefNothing = [] {
 const TMisbehavingRow kMisbehaviours[] = {
     {"ScriptCommandWithoutArguments", [](IStandinControl& s) { Raise(s, 150, {}); }, kEverything},
     {"ScriptCommandWithOneArgument",
-     [](IStandinControl& s) { Raise(s, 150, {Text(L"fullscreen")}); }, kEverything},
+     [](IStandinControl& s) { Raise(s, 150, {TextVariant(L"fullscreen")}); }, kEverything},
     {"ScriptCommandWithNumbers",
      [](IStandinControl& s) {
-         Raise(s, 150, {Integer(1), Integer(2)});
+         Raise(s, 150, {IntegerVariant(1), IntegerVariant(2)});
      },
      kEverything},
     {"ScriptCommandWithTextsByReference",
@@ -233,70 +219,75 @@ const TMisbehavingRow kMisbehaviours[] = {
          VARIANT null;
          V_VT(&null) = VT_BSTR;
          V_BSTR(&null) = nullptr;
-         Raise(s, 150, {empty, null, Text(L"true")});
+         Raise(s, 150, {empty, null, TextVariant(L"true")});
      },
      kEverything},
-    {"ReadyStateAsText", [](IStandinControl& s) { Raise(s, -609, {Text(L"4")}); }, kEverything},
+    {"ReadyStateAsText", [](IStandinControl& s) { Raise(s, -609, {TextVariant(L"4")}); },
+     kEverything},
     {"ProgressWithoutArguments", [](IStandinControl& s) { Raise(s, 1958, {}); }, kEverything},
-    {"ExternalCallWithANumber", [](IStandinControl& s) { Raise(s, 197, {Integer(7)}); },
+    {"ExternalCallWithANumber", [](IStandinControl& s) { Raise(s, 197, {IntegerVariant(7)}); },
      kEverything},
     {"MouseDownWithTwoArguments",
      [](IStandinControl& s) {
-         Raise(s, -605, {Integer(1), Integer(0)});
+         Raise(s, -605, {IntegerVariant(1), IntegerVariant(0)});
      },
      kEverything},
     {"MouseDownWithTexts",
      [](IStandinControl& s) {
-         Raise(s, -605, {Text(L"1"), Text(L"0"), Text(L"x"), Text(L"y")});
+         Raise(s, -605,
+               {TextVariant(L"1"), TextVariant(L"0"), TextVariant(L"x"), TextVariant(L"y")});
      },
      kEverything},
     {"KeyDownByReferenceToNothing",
      [](IStandinControl& s) {
-         Raise(s, -602, {kByRefNothing, Integer(0)});
+         Raise(s, -602, {kByRefNothing, IntegerVariant(0)});
      },
      kEverything},
     {"AnUnknownEvent",
      [](IStandinControl& s) {
-         Raise(s, 4242, {Integer(1), Text(L"x")});
+         Raise(s, 4242, {IntegerVariant(1), TextVariant(L"x")});
      },
      kEverything},
     {"ScriptCommandDuringTheFirstDraw",
      [](IStandinControl& s) {
-         RaiseDuring(s, L"Draw", 1, 150, {Text(L"fullscreen"), Text(L"true")});
+         RaiseDuring(s, L"Draw", 1, 150, {TextVariant(L"fullscreen"), TextVariant(L"true")});
      },
      kEverything},
     {"EventsDuringEveryDraw",
      [](IStandinControl& s) {
-         RaiseDuring(s, L"Draw", -1, 150, {Text(L"allowscale"), Text(L"false")});
-         RaiseDuring(s, L"Draw", -1, -606, {Integer(0), Integer(0), Integer(5), Integer(5)});
-         RaiseDuring(s, L"Draw", -1, 150, {Integer(1)});
+         RaiseDuring(s, L"Draw", -1, 150, {TextVariant(L"allowscale"), TextVariant(L"false")});
+         RaiseDuring(s, L"Draw", -1, -606,
+                     {IntegerVariant(0), IntegerVariant(0), IntegerVariant(5), IntegerVariant(5)});
+         RaiseDuring(s, L"Draw", -1, 150, {IntegerVariant(1)});
      },
      kEverything},
     {"ScriptCommandDuringTheFirstMessage",
      [](IStandinControl& s) {
-         RaiseDuring(s, L"OnWindowMessage", 1, 150, {Text(L"fullscreen"), Text(L"true")});
+         RaiseDuring(s, L"OnWindowMessage", 1, 150,
+                     {TextVariant(L"fullscreen"), TextVariant(L"true")});
      },
      kEverything},
     {"EventsDuringEveryMessage",
      [](IStandinControl& s) {
          RaiseDuring(s, L"OnWindowMessage", -1, -600, {});
          RaiseDuring(s, L"OnWindowMessage", -1, -605,
-                     {Integer(2), Integer(0), Integer(1), Integer(1)});
+                     {IntegerVariant(2), IntegerVariant(0), IntegerVariant(1), IntegerVariant(1)});
          RaiseDuring(s, L"OnWindowMessage", -1, -603, {kByRefNothing});
          RaiseDuring(s, L"OnWindowMessage", -1, 150, {});
      },
      kEverything},
     {"EventsWhileClosing",
      [](IStandinControl& s) {
-         RaiseDuring(s, L"Close", -1, 150, {Text(L"fullscreen"), Text(L"true")});
+         RaiseDuring(s, L"Close", -1, 150, {TextVariant(L"fullscreen"), TextVariant(L"true")});
          RaiseDuring(s, L"Close", -1, -600, {});
-         RaiseDuring(s, L"Close", -1, -605, {Integer(1), Integer(0), Integer(3), Integer(3)});
-         RaiseDuring(s, L"Close", -1, -609, {Text(L"x")});
+         RaiseDuring(s, L"Close", -1, -605,
+                     {IntegerVariant(1), IntegerVariant(0), IntegerVariant(3), IntegerVariant(3)});
+         RaiseDuring(s, L"Close", -1, -609, {TextVariant(L"x")});
      },
      kEverything},
     {"LeavingDuringEveryDraw",
      [](IStandinControl& s) {
-         RaiseDuring(s, L"Draw", -1, 150, {Text(L"fullscreen"), Text(L"false")});
+         RaiseDuring(s, L"Draw", -1, 150, {TextVariant(L"fullscreen"), TextVariant(L"false")});
      },
      kBook | kTurns | kKeys},
     {"LayoutRequestDuringEverySetObjectRects",
@@ -440,7 +431,7 @@ TEST_P(ControlFaults, TheViewerStartsShowsAtMostOneMessageStaysUsableAndCloses) 
         << Log();
 
     if (standin) {
-        VARIANT command[2] = {Text(L"fullscreen"), Text(L"true")};
+        VARIANT command[2] = {TextVariant(L"fullscreen"), TextVariant(L"true")};
         standin->RaiseEvent(150, 2, command);
         VariantClear(&command[0]);
         VariantClear(&command[1]);
