@@ -72,7 +72,22 @@ void TfrmMain::LoadExeConfig() {
     }
 }
 
+// A window already where entering or leaving would take it stays as it is: going through restore
+// and maximize again would only repaint it, and a movie that repeats its command on every frame
+// would be answered with a repaint, and so another frame, without end.
+bool TfrmMain::AlreadyThere(bool fullScreen) {
+    const LONG style = GetWindowLongA(Handle(), GWL_STYLE) & 0x00FF0000;
+    if (fullScreen_ != fullScreen || WindowState() != TWindowState::Maximized ||
+        style != (fullScreen ? kFullScreenStyle : kNormalStyle))
+        return false;
+    const RECT screen{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+    const RECT bounds = BoundsRect();
+    return !fullScreen || EqualRect(&screen, &bounds);
+}
+
 void TfrmMain::EnterFullScreen() {
+    if (AlreadyThere(true))
+        return;
     if (WindowState() == TWindowState::Maximized)
         SetWindowState(TWindowState::Normal);
     SetWindowLongA(Handle(), GWL_STYLE, kFullScreenStyle);
@@ -82,6 +97,8 @@ void TfrmMain::EnterFullScreen() {
 }
 
 void TfrmMain::LeaveFullScreen() {
+    if (AlreadyThere(false))
+        return;
     SetWindowState(TWindowState::Normal);
     SetWindowLongA(Handle(), GWL_STYLE, kNormalStyle);
     SetWindowState(TWindowState::Maximized);

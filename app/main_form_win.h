@@ -29,6 +29,9 @@ public:
     void FormKeyPress(char key);
 
 private:
+    // Whether the window already is where entering (true) or leaving (false) full screen takes it.
+    bool AlreadyThere(bool fullScreen);
+
     bool fullScreen_ = false;
 };
 

@@ -39,6 +39,13 @@ private:
 // Raises TOleError for a failure code; returns the code otherwise.
 HRESULT OleCheck(HRESULT code);
 
+// Asks object for the interface of target. An answer of success that hands out nothing is
+// E_NOINTERFACE: a component may give it, and nothing may then go on to use the null.
+template <typename T> HRESULT QueryFor(IUnknown* object, ComPtr<T>& target) {
+    const HRESULT result = object->QueryInterface(IID_PPV_ARGS(target.ReleaseAndGetAddressOf()));
+    return SUCCEEDED(result) && !target ? E_NOINTERFACE : result;
+}
+
 // Owns one BSTR.
 class TBstr {
 public:

@@ -263,8 +263,11 @@ std::wstring Interface(REFIID iid) {
 
 std::wstring Variant(const VARIANT& value) {
     const VARTYPE type = V_VT(&value);
+    // A reference to nothing is never read.
+    if ((type & VT_BYREF) && !V_BYREF(&value))
+        return L"BYREF null";
     if (type == (VT_BYREF | VT_VARIANT))
-        return V_VARIANTREF(&value) ? L"BYREF|" + Variant(*V_VARIANTREF(&value)) : L"BYREF null";
+        return L"BYREF|" + Variant(*V_VARIANTREF(&value));
     if (type & VT_BYREF) {
         // The referenced value, read through a copy that owns nothing.
         VARIANT target;

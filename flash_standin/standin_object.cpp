@@ -25,8 +25,10 @@ auto NoArgs() {
     return [] { return std::wstring(); };
 }
 
-// The faults LEAFTURN_STANDIN_FAIL gives every new control: "name=code" pairs separated by ";",
-// the code in C notation (0x80004005). A pair without a code is skipped.
+} // namespace
+
+// "name=code" pairs separated by ";", the code in C notation (0x80004005). A pair without a code
+// is skipped.
 std::map<std::wstring, HRESULT> FaultsOfEnvironment() {
     std::map<std::wstring, HRESULT> faults;
     const DWORD size = GetEnvironmentVariableW(L"LEAFTURN_STANDIN_FAIL", nullptr, 0);
@@ -48,8 +50,6 @@ std::map<std::wstring, HRESULT> FaultsOfEnvironment() {
     }
     return faults;
 }
-
-} // namespace
 
 TStandinControl::TStandinControl()
     : callFaults_(FaultsOfEnvironment()), extent_(kDefaultExtent),

@@ -30,6 +30,9 @@
 void StandinModuleLock();
 void StandinModuleUnlock();
 
+// The faults LEAFTURN_STANDIN_FAIL names: call name and the code it answers with.
+std::map<std::wstring, HRESULT> FaultsOfEnvironment();
+
 class TStandinControl;
 
 class TConnectionPoint final : public IConnectionPoint {

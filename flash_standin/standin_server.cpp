@@ -44,6 +44,10 @@ public:
         if (outer)
             return CLASS_E_NOAGGREGATION;
         try {
+            // A creation made to fail hands out no object, whatever the code says.
+            const auto faults = FaultsOfEnvironment();
+            if (const auto fault = faults.find(L"CreateInstance"); fault != faults.end())
+                return fault->second;
             const ComPtr<IOleObject> control = AdoptComPtr<IOleObject>(new TStandinControl);
             return control->QueryInterface(iid, out);
         } catch (...) {

@@ -355,6 +355,9 @@ protected:
     // it closes: a derived class runs this first in its destructor, and when its constructor
     // fails, while everything the control can reach is still whole.
     void ReleaseControl();
+    // Lets go of a control that could not be initialised or activated: the component is then as
+    // empty as one whose control could not be made.
+    void AbandonControl();
 
     // The stored movie that serves a "<list>" request of this name, or null.
     virtual TStream* ListedStream(const std::string& name) {

@@ -48,7 +48,7 @@ void TqelOleControl::ConstructHostedControl() {
     if (!(options & SiteOption::kNeverClientSiteFirst) &&
         ((miscStatus_ & OLEMISC_SETCLIENTSITEFIRST) || (options & SiteOption::kClientSiteFirst)))
         OleCheck(hostedObject_->SetClientSite(ClientSite()));
-    OleCheck(hostedObject_.As(&persistIntf_));
+    OleCheck(QueryFor(hostedObject_.Get(), persistIntf_));
     if (miscStatus_ & OLEMISC_INVISIBLEATRUNTIME)
         SetVisible(false);
     OleCheck(ApplyNewLayout());
@@ -92,11 +92,16 @@ void TqelOleControl::ReleaseControl() {
     }
 }
 
+void TqelOleControl::AbandonControl() {
+    ReleaseControl();
+    creationFailed_ = true;
+}
+
 void TqelOleControl::Connect(REFIID iid, IUnknown* sink, DWORD& cookie) {
     ComPtr<IConnectionPointContainer> container;
     ComPtr<IConnectionPoint> point;
-    if (SUCCEEDED(hostedObject_.As(&container)) &&
-        SUCCEEDED(container->FindConnectionPoint(iid, &point)) &&
+    if (SUCCEEDED(QueryFor(hostedObject_.Get(), container)) &&
+        SUCCEEDED(container->FindConnectionPoint(iid, &point)) && point &&
         FAILED(point->Advise(sink, &cookie)))
         cookie = 0;
 }
@@ -106,8 +111,8 @@ void TqelOleControl::Disconnect(REFIID iid, DWORD& cookie) {
         return;
     ComPtr<IConnectionPointContainer> container;
     ComPtr<IConnectionPoint> point;
-    if (SUCCEEDED(hostedObject_.As(&container)) &&
-        SUCCEEDED(container->FindConnectionPoint(iid, &point)))
+    if (SUCCEEDED(QueryFor(hostedObject_.Get(), container)) &&
+        SUCCEEDED(container->FindConnectionPoint(iid, &point)) && point)
         point->Unadvise(cookie);
     cookie = 0;
 }
@@ -158,8 +163,8 @@ void TqelOleControl::InitializeControl() {
         } else {
             OleCheck(persistIntf_->InitNew());
         }
-        OleCheck(hostedObject_.As(&controlIntf_));
-        OleCheck(hostedObject_.As(&dispatchIntf_));
+        OleCheck(QueryFor(hostedObject_.Get(), controlIntf_));
+        OleCheck(QueryFor(hostedObject_.Get(), dispatchIntf_));
         hostedObject_.As(&browsingIntf_);
         Connect(IID_IPropertyNotifySink, Identity(), propertyCookie_);
         Connect(descriptor_->eventInterface, eventSink_.get(), eventCookie_);

@@ -85,12 +85,18 @@ TqelFlashPlayer::TqelFlashPlayer(TComponent* owner, IClassFactory* builtIn,
                                                           std::get<std::wstring>(arguments[1]));
                                        }};
         ActivateControl();
-        // Last: a player that failed to be made is never found by a message posted meanwhile.
-        LivePlayers()[serial_] = this;
     } catch (...) {
-        ReleaseControl();
-        throw;
+        // A control that cannot be initialised or activated is let go: the player goes on as one
+        // whose control could not be made, and the reader is told why. Without an application
+        // the caller is.
+        AbandonControl();
+        TApplication* application = TApplication::Instance();
+        if (!application)
+            throw;
+        application->HandleCurrentException();
     }
+    // Last: a player that failed to be made is never found by a message posted meanwhile.
+    LivePlayers()[serial_] = this;
 }
 
 TqelFlashPlayer::~TqelFlashPlayer() {
@@ -123,12 +129,8 @@ void* TqelFlashPlayer::QueryDerivedInterface(REFIID iid) {
 }
 
 IShockwaveFlash& TqelFlashPlayer::GetFlashInterface() {
-    if (!flash_) {
-        if (!HostedObject() ||
-            FAILED(HostedObject()->QueryInterface(IID_IShockwaveFlash,
-                                                  reinterpret_cast<void**>(flash_.GetAddressOf()))))
-            throw TOleError(E_NOINTERFACE, "Interface not supported");
-    }
+    if (!flash_ && (!HostedObject() || FAILED(QueryFor(HostedObject(), flash_))))
+        throw TOleError(E_NOINTERFACE, "Interface not supported");
     return *flash_.Get();
 }
 

@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "base/errors.h"
+#include "base/platform.h"
 #include "ui/forms_win.h"
 
 TApplication* TApplication::instance_ = nullptr;
@@ -52,6 +53,10 @@ TApplication::TApplication() {
     window_.Reset(CreateWindowExA(
         0, kClassName, "", WS_POPUP | WS_CAPTION | WS_CLIPSIBLINGS | WS_SYSMENU | WS_MINIMIZEBOX, 0,
         0, 0, 0, nullptr, nullptr, module, nullptr));
+    // Until it is given one, the title is the program's name: a message shown before has one.
+    const std::string path = OwnExecutablePath();
+    const std::string name = path.substr(path.find_last_of("\\/") + 1);
+    SetTitle(name.substr(0, name.rfind('.')));
     instance_ = this;
 }
 

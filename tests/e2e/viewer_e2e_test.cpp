@@ -4,10 +4,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <map>
 #include <sstream>
 
 #include "pageturn/book_view.h"
+#include "tests/e2e/e2e_support.h"
 #include "tests/support/sample_book.h"
 #include "tests/support/standin_win.h"
 #include "tests/support/temp_dir.h"
@@ -16,51 +18,6 @@
 #include "tools/pack/pack_commands.h"
 
 namespace {
-
-std::string WindowsPath(const std::string& unixPath) {
-    std::string path = "Z:" + unixPath;
-    for (char& c : path)
-        if (c == '/')
-            c = '\\';
-    return path;
-}
-
-const std::string kViewer = WindowsPath(LEAFTURN_VIEWER_EXE);
-
-// Runs a Windows program of the test prefix (regsvr32) and waits for it.
-DWORD RunAndWait(std::string commandLine) {
-    STARTUPINFOA startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION info{};
-    if (!CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                        &startup, &info))
-        return 255;
-    WaitForSingleObject(info.hProcess, 30000);
-    DWORD code = 255;
-    GetExitCodeProcess(info.hProcess, &code);
-    CloseHandle(info.hThread);
-    CloseHandle(info.hProcess);
-    return code;
-}
-
-std::string StandinDll() {
-    const std::wstring wide = StandinDllPath();
-    return std::string(wide.begin(), wide.end());
-}
-
-bool RegisterStandin(bool registered) {
-    return RunAndWait("regsvr32.exe /s " + std::string(registered ? "" : "/u ") + "\"" +
-                      StandinDll() + "\"") == 0;
-}
-
-std::string Config(int mode, int width = 800, int height = 600,
-                   const std::string& caption = "Full page fax print") {
-    return "<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n<ExeConfig><ExeCaption><![CDATA[" +
-           caption + "]]></ExeCaption><WindowOpenMode>" + std::to_string(mode) +
-           "</WindowOpenMode><WindowOpenWidth>" + std::to_string(width) +
-           "</WindowOpenWidth><WindowOpenHeight>" + std::to_string(height) +
-           "</WindowOpenHeight></ExeConfig>\r\n";
-}
 
 // A scene of two pages, red then blue, and keys that send script commands.
 const char kScene[] = "LEAFTURN-SCENE 1\n"
@@ -374,24 +331,47 @@ TEST_F(Viewer, WithoutThePlayerControlItsOwnControlShowsTheBookAndClosesCleanly)
     ExpectClosesCleanly();
 }
 
-TEST_F(Viewer, AnErrorWhileTheWindowIsCreatedIsShownOnceAndTheViewerRunsOn) {
-    SetEnvironmentVariableA("LEAFTURN_STANDIN_FAIL", "LoadMovie=0x80004005");
-    viewer = std::make_unique<TViewerProcess>(Book(Config(1, 640, 480, "Broken movie")), LogPath());
-    SetEnvironmentVariableA("LEAFTURN_STANDIN_FAIL", nullptr);
-    // The application's default error handler, titled like the application.
-    std::vector<HWND> dialogs;
-    ASSERT_TRUE(WaitUntil([&] { return (dialogs = viewer->Dialogs()).size() == 1; }));
-    EXPECT_EQ(WindowText(dialogs[0]), "Leafturn Book");
-    EXPECT_FALSE(DialogText(dialogs[0]).empty());
-    PostMessageA(dialogs[0], WM_COMMAND, IDOK, 0);
-    ASSERT_TRUE(viewer->WaitForWindow());
-    EXPECT_TRUE(viewer->Dialogs().empty());
-    EXPECT_EQ(viewer->State().caption, "Broken movie");
-    EXPECT_TRUE(LogHas("LoadMovie(0, \"http://ltb/book.swf\") -> E_FAIL"));
-    viewer->PressKey('A');
-    EXPECT_TRUE(WaitForLog("OnWindowMessage(0x0101, 65, 0)"));
-    EXPECT_TRUE(viewer->Dialogs().empty());
-    ExpectClosesCleanly();
+// A fault of the control while the window is made: one message, titled like the application
+// (by the program's name until the window has set the title); once it is closed the window
+// appears and runs, with the control when only the movie failed, without it when the control
+// could not be initialised or activated.
+TEST_F(Viewer, AFaultWhileTheWindowIsMadeIsShownOnceAndTheViewerRunsOn) {
+    const struct {
+        const char* fail;
+        const char* title;
+        const char* line;
+        bool keysReachTheControl;
+    } faults[] = {
+        {"LoadMovie=0x80004005", "Leafturn Book", "LoadMovie(0, \"http://ltb/book.swf\") -> E_FAIL",
+         true},
+        {"InitNew=0x80004005", "book", "InitNew() -> E_FAIL", false},
+        {"DoVerb=0x8000FFFF", "book", "DoVerb(-5, msg=null", false},
+    };
+    for (const auto& fault : faults) {
+        SCOPED_TRACE(fault.fail);
+        std::filesystem::remove(LogPath());
+        SetEnvironmentVariableA("LEAFTURN_STANDIN_FAIL", fault.fail);
+        viewer = std::make_unique<TViewerProcess>(Book(Config(1, 640, 480, "Broken control")),
+                                                  LogPath());
+        SetEnvironmentVariableA("LEAFTURN_STANDIN_FAIL", nullptr);
+        // The application's default error handler.
+        std::vector<HWND> dialogs;
+        ASSERT_TRUE(WaitUntil([&] { return (dialogs = viewer->Dialogs()).size() == 1; }));
+        EXPECT_EQ(WindowText(dialogs[0]), fault.title);
+        EXPECT_FALSE(DialogText(dialogs[0]).empty());
+        PostMessageA(dialogs[0], WM_COMMAND, IDOK, 0);
+        ASSERT_TRUE(viewer->WaitForWindow());
+        EXPECT_TRUE(viewer->Dialogs().empty());
+        EXPECT_EQ(viewer->State().caption, "Broken control");
+        EXPECT_TRUE(LogHas(fault.line)) << Log();
+        // Esc comes after the letter, and maximizes the window: the letter has been handled.
+        viewer->PressKey('A');
+        viewer->PressKey(VK_ESCAPE);
+        EXPECT_TRUE(WaitUntil([&] { return viewer->State().zoomed; }));
+        EXPECT_EQ(LogHas("OnWindowMessage(0x0100, 65, 0)"), fault.keysReachTheControl);
+        EXPECT_TRUE(viewer->Dialogs().empty());
+        ExpectClosesCleanly();
+    }
 }
 
 namespace {

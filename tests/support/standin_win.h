@@ -53,6 +53,22 @@ inline TStandinAction StandinAction(LONG kind, const RECT* rect = nullptr) {
     return action;
 }
 
+// Arguments for the stand-in's events and actions: a 32-bit integer, and a text (a new BSTR, the
+// caller's to clear).
+inline VARIANT IntegerVariant(LONG value) {
+    VARIANT v;
+    V_VT(&v) = VT_I4;
+    V_I4(&v) = value;
+    return v;
+}
+
+inline VARIANT TextVariant(const wchar_t* text) {
+    VARIANT v;
+    V_VT(&v) = VT_BSTR;
+    V_BSTR(&v) = SysAllocString(text);
+    return v;
+}
+
 // The stand-in's log, one string per line.
 std::vector<std::string> StandinLog(IStandinControl* standin);
 std::string StandinLogText(IStandinControl* standin);

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+
 #include "base/text_win.h"
 #include "tests/win/host_test_support.h"
 
@@ -20,20 +22,6 @@ protected:
         return v;
     }
 };
-
-VARIANT Integer(LONG value) {
-    VARIANT v;
-    V_VT(&v) = VT_I4;
-    V_I4(&v) = value;
-    return v;
-}
-
-VARIANT Text(const wchar_t* text) {
-    VARIANT v;
-    V_VT(&v) = VT_BSTR;
-    V_BSTR(&v) = SysAllocString(text);
-    return v;
-}
 
 } // namespace
 
@@ -65,7 +53,7 @@ TEST_F(HostProperties, AnEmptyWideStringTravelsAsANullString) {
 
 TEST_F(HostProperties, PutsAndRefPutsAreChosenByTheValuesType) {
     standin->ClearLog();
-    VARIANT value = Integer(7);
+    VARIANT value = IntegerVariant(7);
     host->WriteProperty(FlashProperty::kFrameNum, value);
     EXPECT_EQ(LogOf(*host).back(), "Invoke(107, PROPERTYPUT, I4 7) -> S_OK");
     ComPtr<IDispatch> dispatch = host->ControlDispatchObject();
@@ -113,6 +101,19 @@ TEST_F(HostProperties, StoredStateIsLoadedOnlyByAnInitialisationStillToCome) {
     EXPECT_FALSE(restored->HasStoredState()); // released once loaded
     EXPECT_EQ(restored->ReadIntProperty(FlashProperty::kQuality), 5);
     EXPECT_EQ(restored->ReadWideProperty(FlashProperty::kBGColor), L"#102030");
+    // A control that cannot load it: the initialisation raises its code.
+    for (const HRESULT code : {E_OUTOFMEMORY, E_FAIL}) {
+        char fault[32];
+        std::snprintf(fault, sizeof fault, "Load=0x%08lX", static_cast<unsigned long>(code));
+        SetEnvironmentVariableA("LEAFTURN_STANDIN_FAIL", fault);
+        try {
+            new TTestHost(hosted.form, options);
+            ADD_FAILURE() << "initialised";
+        } catch (const TOleError& error) {
+            EXPECT_EQ(error.Code(), code);
+        }
+        SetEnvironmentVariableA("LEAFTURN_STANDIN_FAIL", nullptr);
+    }
 
     // Given after: kept, never loaded, and saved again unchanged.
     host->LoadStoredData({'L', 'T', 'S', 'C', 9, 9});
@@ -167,11 +168,12 @@ TEST_F(HostEvents, RouteByDispatchIdentifierToTheirHandlerSlots) {
     host->slots[3] = {{TEventParameter::Text}, [&](const std::vector<TEventValue>& a) {
                           seen.push_back("call " + WideToAnsi(std::get<std::wstring>(a[0])));
                       }};
-    EXPECT_EQ(Raise(FlashEvent::kReadyStateChange, {Integer(4)}), S_OK);
-    EXPECT_EQ(Raise(FlashEvent::kFlashCall, {Text(L"<invoke/>")}), S_OK);
-    EXPECT_EQ(Raise(FlashEvent::kOnProgress, {Integer(50)}), S_OK); // no handler: nothing
-    EXPECT_EQ(Raise(FlashEvent::kFlashCall, {Integer(5)}), S_OK);   // wrong kind: not delivered
-    EXPECT_EQ(Raise(FlashEvent::kReadyStateChange, {}), S_OK);      // missing: not delivered
+    EXPECT_EQ(Raise(FlashEvent::kReadyStateChange, {IntegerVariant(4)}), S_OK);
+    EXPECT_EQ(Raise(FlashEvent::kFlashCall, {TextVariant(L"<invoke/>")}), S_OK);
+    EXPECT_EQ(Raise(FlashEvent::kOnProgress, {IntegerVariant(50)}), S_OK); // no handler: nothing
+    EXPECT_EQ(Raise(FlashEvent::kFlashCall, {IntegerVariant(5)}),
+              S_OK);                                           // wrong kind: not delivered
+    EXPECT_EQ(Raise(FlashEvent::kReadyStateChange, {}), S_OK); // missing: not delivered
     EXPECT_EQ(seen, (std::vector<std::string>{"ready 4", "call <invoke/>"}));
 }
 
@@ -190,10 +192,12 @@ TEST_F(HostEvents, StockIdentifiersBecomeTheFrameworksEvents) {
     EXPECT_EQ(Raise(StockEvent::kClick, {}), S_OK);
     EXPECT_EQ(clicks, 1);
     // Right button (2) with shift and control (1 | 2).
-    Raise(StockEvent::kMouseDown, {Integer(2), Integer(3), Integer(10), Integer(20)});
+    Raise(StockEvent::kMouseDown,
+          {IntegerVariant(2), IntegerVariant(3), IntegerVariant(10), IntegerVariant(20)});
     // Button values are taken modulo 8: 6 is the right button, 12 the middle one.
-    Raise(StockEvent::kMouseUp, {Integer(12), Integer(4), Integer(0), Integer(0)});
-    Raise(StockEvent::kMouseDown, {Integer(1), Integer(0)}); // too few: nothing
+    Raise(StockEvent::kMouseUp,
+          {IntegerVariant(12), IntegerVariant(4), IntegerVariant(0), IntegerVariant(0)});
+    Raise(StockEvent::kMouseDown, {IntegerVariant(1), IntegerVariant(0)}); // too few: nothing
     EXPECT_EQ(mouse, (std::vector<std::string>{
                          "down 1 " + std::to_string(ssRight | ssShift | ssCtrl) + " 10,20",
                          "up 2 " + std::to_string(ssMiddle | ssAlt)}));
@@ -207,7 +211,7 @@ TEST_F(HostEvents, AHandlersErrorIsShownOnceAndTheControlStillHearsSOk) {
     host->slots[1] = {{TEventParameter::Integer},
                       [](const std::vector<TEventValue>&) { throw TError("progress failed"); }};
     standin->ClearLog();
-    EXPECT_EQ(Raise(FlashEvent::kOnProgress, {Integer(50)}), S_OK);
+    EXPECT_EQ(Raise(FlashEvent::kOnProgress, {IntegerVariant(50)}), S_OK);
     EXPECT_EQ(hosted.errors, (std::vector<std::string>{"progress failed"}));
     EXPECT_EQ(LineStarting(LogOf(*host), "event.Invoke(1958"), "event.Invoke(1958, I4 50) -> S_OK");
 }

@@ -167,6 +167,7 @@ TEST_F(UiFramework, ErrorsInsideMessagesGoToTheApplicationsHandler) {
 }
 
 TEST_F(UiFramework, TheApplicationTitleIsItsWindowsText) {
+    EXPECT_EQ(application->Title(), "win_ui_tests"); // the program's name until it is set
     application->SetTitle("Leafturn Book");
     char text[64] = {};
     GetWindowTextA(application->Handle(), text, sizeof text);
