@@ -133,8 +133,11 @@ void ClearAlphaOfColor(TqelColor* destination, int32_t count, TqelColor color) {
 }
 
 void FillKernelTable() {
+    FillKernelTable(*AvailableRunKernels().back());
+}
+
+void FillKernelTable(const TRunKernels& best) {
     const bool mmx = HasMmx();
-    const TRunKernels& best = *AvailableRunKernels().back();
     gKernelTable.BlendPixel = mmx ? BlendPixelMmx : BlendPixelPlain;
     gKernelTable.BlendPixels = mmx ? best.BlendPixelsMmx : best.BlendPixelsPlain;
     gKernelTable.KeyCopyPixels = best.KeyCopyPixels;

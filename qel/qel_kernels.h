@@ -27,6 +27,9 @@ const TRunKernels* Avx2Kernels();
 // The sets this processor can run, plain scalar first and the fastest last.
 std::vector<const TRunKernels*> AvailableRunKernels();
 
+// Fills the table from one set instead of the fastest (the benchmarks compare the sets).
+void FillKernelTable(const TRunKernels& set);
+
 // The gather of the set the table was filled from (the scalar one before).
 TGatherPixelsFn SelectedGatherPixels();
 
