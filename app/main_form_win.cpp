@@ -5,7 +5,8 @@
 #include "pageturn/pageturn_control_win.h"
 #include "ui/application_win.h"
 
-TfrmMain::TfrmMain(TComponent* owner) : TForm(owner) {
+TfrmMain::TfrmMain(TComponent* owner, const std::string& packagePath)
+    : TForm(owner), packagePath_(packagePath) {
     SetName("frmMain");
     SetCaption(kDesignCaption);
     SetBounds(339, 174, 765, 541);
@@ -22,7 +23,7 @@ TfrmMain::TfrmMain(TComponent* owner) : TForm(owner) {
 
     // Where the book has no movie, or no player control can be had, the viewer's own
     // page-turning control shows its pages.
-    qelflshplyr1 = new TqelFlashPlayer(this, PageTurnClassObject());
+    qelflshplyr1 = new TqelFlashPlayer(this, PageTurnClassObject(), packagePath);
     qelflshplyr1->SetName("qelflshplyr1");
     qelflshplyr1->SetParent(pnl1);
     qelflshplyr1->SetAlign(TAlign::Client);
@@ -50,7 +51,7 @@ void TfrmMain::FormCreate() {
 
 void TfrmMain::LoadExeConfig() {
     try {
-        const auto stream = GetPackageStream(TExeConfigInfo::EntryName(), "");
+        const auto stream = GetPackageStream(TExeConfigInfo::EntryName(), packagePath_);
         TExeConfigInfo config;
         config.LoadFromStream(stream.get());
         SetCaption(config.Caption);

@@ -10,7 +10,8 @@
 
 class TfrmMain : public TForm {
 public:
-    explicit TfrmMain(TComponent* owner);
+    // The book is the package of packagePath; empty: the running executable's.
+    explicit TfrmMain(TComponent* owner, const std::string& packagePath = {});
 
     TPanel* pnl1 = nullptr;
     TqelFlashPlayer* qelflshplyr1 = nullptr;
@@ -32,6 +33,7 @@ private:
     // Whether the window already is where entering (true) or leaving (false) full screen takes it.
     bool AlreadyThere(bool fullScreen);
 
+    const std::string packagePath_;
     bool fullScreen_ = false;
 };
 

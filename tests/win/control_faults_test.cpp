@@ -364,7 +364,7 @@ protected:
         SetEnvironmentVariableA("LEAFTURN_STANDIN_FAIL",
                                 fault.fail.empty() ? nullptr : fault.fail.c_str());
         try {
-            form.reset(new TfrmMain(nullptr));
+            form.reset(new TfrmMain(nullptr, book));
         } catch (...) {
             application.HandleCurrentException();
         }
@@ -372,7 +372,6 @@ protected:
         if (!form)
             return false;
         application.SetMainForm(form.get());
-        form->qelflshplyr1->SetPackagePath(book);
         standin = StandinOf(form->qelflshplyr1->HostedObject());
         if (fault.misbehave && standin)
             fault.misbehave(*standin.Get());
