@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "qel/qel_flash.h"
+#include "qel/player/qel_flash.h"
 #include "ui/forms_win.h"
 
 class TfrmMain : public TForm {

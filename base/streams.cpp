@@ -189,3 +189,25 @@ int64_t TBorrowedMemoryStream::Seek(int64_t offset, TSeekOrigin origin) {
     position_ = ResolveSeek(offset, origin, position_, size_);
     return position_;
 }
+
+void WriteLengthPrefixedString(TStream& stream, std::string_view text) {
+    const uint32_t length = static_cast<uint32_t>(text.size());
+    const uint8_t prefix[4] = {static_cast<uint8_t>(length), static_cast<uint8_t>(length >> 8),
+                               static_cast<uint8_t>(length >> 16),
+                               static_cast<uint8_t>(length >> 24)};
+    stream.WriteBuffer(prefix, 4);
+    stream.WriteBuffer(text.data(), static_cast<int64_t>(text.size()));
+}
+
+int32_t ReadLengthPrefixedString(TStream& stream, std::string& text) {
+    uint8_t prefix[4] = {}; // bytes a short read leaves unread count as 0
+    stream.Read(prefix, 4);
+    const int32_t length = static_cast<int32_t>(prefix[0] | prefix[1] << 8 | prefix[2] << 16 |
+                                                static_cast<uint32_t>(prefix[3]) << 24);
+    // The stored length is not trusted: never more than the stream can still deliver.
+    const int64_t available = std::max<int64_t>(stream.Size() - stream.Position(), 0);
+    text.assign(static_cast<size_t>(std::clamp<int64_t>(length, 0, available)), '\0');
+    const int64_t got = stream.Read(text.data(), static_cast<int64_t>(text.size()));
+    text.resize(static_cast<size_t>(got));
+    return static_cast<int32_t>(got);
+}

@@ -116,3 +116,9 @@ private:
     explicit TFileStream(intptr_t handle) : handle_(handle) {}
     intptr_t handle_; // HANDLE on Windows, a descriptor elsewhere
 };
+
+// A 32-bit little-endian length, then the bytes.
+void WriteLengthPrefixedString(TStream& stream, std::string_view text);
+// Reads a string written so. A negative length reads as empty; a length beyond what the stream
+// still holds keeps the bytes that arrived. Returns how many string bytes were read.
+int32_t ReadLengthPrefixedString(TStream& stream, std::string& text);

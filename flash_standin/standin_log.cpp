@@ -8,7 +8,7 @@
 #include "base/handles_win.h"
 #include "base/text_win.h"
 #include "flash_standin/standin_control.h"
-#include "qel/shockwave_flash.h"
+#include "qel/host/shockwave_flash.h"
 
 namespace {
 

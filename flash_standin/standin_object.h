@@ -24,7 +24,7 @@
 #include "flash_standin/standin_log.h"
 #include "pages/picture_win.h"
 #include "pages/player_properties_win.h"
-#include "qel/shockwave_flash.h"
+#include "qel/host/shockwave_flash.h"
 
 // The module's count of live objects and locks (standin_server.cpp).
 void StandinModuleLock();

@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "qel/qel_utils.h"
+#include "base/rect.h"
 
 struct TPageEntry {
     std::string src;   // the page's picture, relative to the list (UTF-8, entities decoded)

@@ -4,7 +4,7 @@
 #include <cwchar>
 
 #include "base/com_win.h"
-#include "qel/shockwave_flash.h"
+#include "qel/host/shockwave_flash.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "qel/qel_utils.h"
+#include "base/rect.h"
 
 // Rectangles as the control uses them: an empty one stands for none.
 TRect RectUnion(const TRect& a, const TRect& b);

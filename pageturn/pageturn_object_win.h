@@ -20,8 +20,8 @@
 #include "pageturn/book_view.h"
 #include "pageturn/pageturn_control_win.h"
 #include "pageturn/raster.h"
-#include "qel/qel_bitmap_win.h"
-#include "qel/shockwave_flash.h"
+#include "qel/host/qel_bitmap_win.h"
+#include "qel/host/shockwave_flash.h"
 #include "ui/hidden_window_win.h"
 
 class TPageTurnControl;

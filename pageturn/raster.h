@@ -3,11 +3,12 @@
 // onto its place, shadows, and the bar's shapes, all with smooth edges. Pixels are 32-bit
 // blue, green, red, alpha in memory; every call draws only inside its clip rectangle. Portable.
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
 #include "pageturn/page_fold.h"
-#include "qel/qel_bitmap.h"
+#include "qel/graphics/qel_bitmap.h"
 
 // Pixels owned: width * height, top row first.
 struct TImage {

@@ -1,10 +1,10 @@
 #include "qel/qel_units.h"
 
-#include "qel/qel_bitmap.h"
-#include "qel/qel_utils.h"
+#include "qel/graphics/qel_bitmap.h"
+#include "qel/graphics/qel_utils.h"
 #ifdef _WIN32
-#include "qel/qel_flash.h"
-#include "qel/qel_winapi_win.h"
+#include "qel/host/qel_winapi_win.h"
+#include "qel/player/qel_flash.h"
 #endif
 
 // Order: optional system functions, graphics (kernel table), processor flags, player (download

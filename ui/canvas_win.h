@@ -4,7 +4,7 @@
 #include <windows.h>
 
 #include "base/handles_win.h"
-#include "qel/qel_utils.h"
+#include "base/rect.h"
 #include "ui/colors.h"
 
 class TGraphic;

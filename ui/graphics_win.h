@@ -8,7 +8,7 @@
 #include <windows.h>
 
 #include "base/handles_win.h"
-#include "qel/qel_utils.h"
+#include "base/rect.h"
 #include "ui/canvas_win.h"
 
 class TGraphic {

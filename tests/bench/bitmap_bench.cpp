@@ -17,8 +17,8 @@
 #include <string>
 #include <vector>
 
-#include "qel/qel_bitmap.h"
-#include "qel/qel_kernels.h"
+#include "qel/graphics/qel_bitmap.h"
+#include "qel/graphics/qel_kernels.h"
 #include "qel/qel_units.h"
 
 namespace {

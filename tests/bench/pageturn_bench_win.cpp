@@ -29,7 +29,7 @@
 #include "base/errors.h"
 #include "pageturn/pageturn_control_win.h"
 #include "pageturn/pageturn_object_win.h"
-#include "qel/qel_flash.h"
+#include "qel/player/qel_flash.h"
 #include "qel/qel_units.h"
 #include "tools/drive/png.h"
 #include "tools/pack/package_writer.h"

@@ -11,8 +11,8 @@
 #include <functional>
 #include <vector>
 
-#include "qel/qel_bitmap_win.h"
-#include "qel/qel_flash.h"
+#include "qel/host/qel_bitmap_win.h"
+#include "qel/player/qel_flash.h"
 #include "qel/qel_units.h"
 #include "tests/support/standin_win.h"
 #include "ui/application_win.h"

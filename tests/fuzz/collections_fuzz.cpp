@@ -8,8 +8,7 @@
 
 #include "base/errors.h"
 #include "base/streams.h"
-#include "qel/qel_flash_collections.h"
-#include "qel/qel_utils.h"
+#include "qel/player/qel_flash_collections.h"
 #include "tests/fuzz/fuzz_support.h"
 
 namespace {

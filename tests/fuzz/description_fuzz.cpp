@@ -10,7 +10,7 @@
 
 #include "base/errors.h"
 #include "base/streams.h"
-#include "qel/qel_flash_collections.h"
+#include "qel/player/qel_flash_collections.h"
 #include "tests/fuzz/fuzz_support.h"
 #include "ui/component.h"
 #include "ui/stored_description.h"

@@ -7,7 +7,7 @@
 #include <string_view>
 
 #include "base/text.h"
-#include "qel/qel_flash_requests.h"
+#include "qel/host/qel_flash_requests.h"
 #include "tests/fuzz/fuzz_support.h"
 
 namespace {

@@ -3,7 +3,7 @@
 #include <sstream>
 
 #include "base/text_win.h"
-#include "qel/shockwave_flash.h"
+#include "qel/host/shockwave_flash.h"
 
 TComApartment::TComApartment() {
     const HRESULT result = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "base/errors.h"
-#include "qel/qel_flash_collections.h"
+#include "qel/player/qel_flash_collections.h"
 
 using namespace std::string_literals;
 

@@ -3,7 +3,7 @@
 #include <set>
 
 #include "base/text.h"
-#include "qel/qel_flash_requests.h"
+#include "qel/host/qel_flash_requests.h"
 
 namespace {
 

@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "base/errors.h"
-#include "qel/qel_bitmap.h"
-#include "qel/qel_kernels.h"
+#include "qel/graphics/qel_bitmap.h"
+#include "qel/graphics/qel_kernels.h"
 
 namespace {
 

@@ -1,7 +1,8 @@
 #include <gtest/gtest.h>
 
+#include "base/rect.h"
 #include "base/streams.h"
-#include "qel/qel_utils.h"
+#include "qel/graphics/qel_utils.h"
 
 TEST(MmxRule, NeedsFamilyFiveOrLaterAndFeatureBit23) {
     constexpr uint32_t kMmx = 0x800000;

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "qel/qel_flash_download_win.h"
+#include "qel/host/qel_flash_download_win.h"
 
 namespace {
 HRESULT WINAPI RecordingPullStream(IUnknown*, LPCSTR, DWORD, IBindStatusCallback*) {

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "base/com_win.h"
-#include "qel/qel_flash_events_win.h"
+#include "qel/host/qel_flash_events_win.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "qel/qel_flash.h"
+#include "qel/player/qel_flash.h"
 #include "tests/support/standin_win.h"
 #include "ui/application_win.h"
 #include "ui/forms_win.h"

@@ -9,9 +9,9 @@
 
 #include "base/platform.h"
 #include "base/text_win.h"
-#include "qel/qel_flash_collections.h"
-#include "qel/qel_flash_download_win.h"
-#include "qel/qel_flash_requests.h"
+#include "qel/host/qel_flash_download_win.h"
+#include "qel/host/qel_flash_requests.h"
+#include "qel/player/qel_flash_collections.h"
 #include "tests/support/package_bytes.h"
 #include "tests/support/temp_dir.h"
 #include "tests/win/host_test_support.h"

@@ -3,8 +3,8 @@
 
 #include <gtest/gtest.h>
 
-#include "qel/qel_flash.h"
-#include "qel/qel_flash_collections.h"
+#include "qel/player/qel_flash.h"
+#include "qel/player/qel_flash_collections.h"
 #include "ui/application_win.h"
 #include "ui/forms_win.h"
 

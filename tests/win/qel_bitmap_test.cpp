@@ -5,8 +5,8 @@
 #include <utility>
 #include <vector>
 
-#include "qel/qel_bitmap_win.h"
-#include "qel/qel_winapi_win.h"
+#include "qel/host/qel_bitmap_win.h"
+#include "qel/host/qel_winapi_win.h"
 #include "ui/assign_error.h"
 #include "ui/colors_win.h"
 #include "ui/graphics_win.h"

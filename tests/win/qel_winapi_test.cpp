@@ -5,7 +5,7 @@
 #include <set>
 #include <string>
 
-#include "qel/qel_winapi_win.h"
+#include "qel/host/qel_winapi_win.h"
 
 namespace {
 

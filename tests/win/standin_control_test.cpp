@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "base/text_win.h"
-#include "qel/shockwave_flash.h"
+#include "qel/host/shockwave_flash.h"
 #include "tests/support/temp_dir.h"
 #include "tests/win/standin_site.h"
 

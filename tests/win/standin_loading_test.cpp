@@ -5,7 +5,7 @@
 #include <wincodec.h>
 
 #include "base/handles_win.h"
-#include "qel/shockwave_flash.h"
+#include "qel/host/shockwave_flash.h"
 #include "tests/win/standin_site.h"
 
 namespace {

@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "qel/shockwave_flash.h"
+#include "qel/host/shockwave_flash.h"
 #include "tests/win/standin_site.h"
 
 namespace {

@@ -4,7 +4,7 @@
 
 #include "base/streams.h"
 #include "base/text_win.h"
-#include "qel/shockwave_flash.h"
+#include "qel/host/shockwave_flash.h"
 
 namespace {
 

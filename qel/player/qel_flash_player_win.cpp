@@ -6,11 +6,11 @@
 #include "base/platform.h"
 #include "base/text_win.h"
 #include "package/PackageLookup.h"
-#include "qel/qel_flash.h"
-#include "qel/qel_flash_collections.h"
-#include "qel/qel_flash_download_win.h"
-#include "qel/qel_flash_requests.h"
-#include "tools/movies/movies.h"
+#include "qel/host/qel_flash_download_win.h"
+#include "qel/host/qel_flash_requests.h"
+#include "qel/player/qel_flash.h"
+#include "qel/player/qel_flash_collections.h"
+#include "qel/player/qel_flash_volume_movie.h"
 #include "ui/application_win.h"
 
 TqelCommandHandler* gCommandHandler = nullptr;

@@ -7,7 +7,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "qel/qel_utils.h"
+#include "base/rect.h"
+#include "qel/graphics/qel_utils.h"
 
 // Bytes blue, green, red, alpha in memory (0xAARRGGBB read little-endian); straight alpha.
 using TqelColor = uint32_t;

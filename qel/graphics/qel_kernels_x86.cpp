@@ -2,7 +2,7 @@
 // attribute, so nothing here runs on a processor that lacks it: the sets are handed out only
 // after the processor has said it has them.
 
-#include "qel/qel_kernels.h"
+#include "qel/graphics/qel_kernels.h"
 
 #if defined(__x86_64__) || defined(__i386__)
 

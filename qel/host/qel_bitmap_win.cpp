@@ -1,11 +1,11 @@
-#include "qel/qel_bitmap_win.h"
+#include "qel/host/qel_bitmap_win.h"
 
 #include <algorithm>
 #include <memory>
 #include <vector>
 
 #include "base/errors.h"
-#include "qel/qel_winapi_win.h"
+#include "qel/host/qel_winapi_win.h"
 #include "ui/assign_error.h"
 #include "ui/canvas_win.h"
 #include "ui/colors_win.h"

@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "qel/qel_flash.h"
+#include "qel/host/qel_flash_olehost.h"
 #include "ui/application_win.h"
 
 namespace {

@@ -3,7 +3,7 @@
 // the parent's window.
 
 #include "base/scoped_flag.h"
-#include "qel/qel_flash.h"
+#include "qel/host/qel_flash_olehost.h"
 
 namespace {
 

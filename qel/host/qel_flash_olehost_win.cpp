@@ -4,7 +4,7 @@
 #include <cmath>
 
 #include "base/text_win.h"
-#include "qel/qel_flash.h"
+#include "qel/host/qel_flash_olehost.h"
 #include "ui/application_win.h"
 #include "ui/forms_win.h"
 

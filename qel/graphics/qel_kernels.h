@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "qel/qel_bitmap.h"
+#include "qel/graphics/qel_bitmap.h"
 
 // destination[i] = row[map[i]]; rowLength bounds what may be read from row.
 using TGatherPixelsFn = void (*)(const TqelColor* row, int32_t rowLength, const int32_t* map,

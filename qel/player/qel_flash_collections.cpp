@@ -1,8 +1,8 @@
-#include "qel/qel_flash_collections.h"
+#include "qel/player/qel_flash_collections.h"
 
 #include "base/errors.h"
+#include "base/streams.h"
 #include "base/text.h"
-#include "qel/qel_utils.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "qel/qel_flash_download_win.h"
+#include "qel/host/qel_flash_download_win.h"
 
 #include "base/handles_win.h"
 

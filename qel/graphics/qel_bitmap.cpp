@@ -1,9 +1,9 @@
-#include "qel/qel_bitmap.h"
+#include "qel/graphics/qel_bitmap.h"
 
 #include <algorithm>
 
 #include "base/errors.h"
-#include "qel/qel_kernels.h"
+#include "qel/graphics/qel_kernels.h"
 
 namespace {
 

@@ -4,9 +4,9 @@
 #include "base/platform.h"
 #include "base/text_win.h"
 #include "package/PackageLookup.h"
-#include "qel/qel_flash.h"
-#include "qel/qel_flash_download_win.h"
-#include "qel/qel_flash_requests.h"
+#include "qel/host/qel_flash_download_win.h"
+#include "qel/host/qel_flash_olehost.h"
+#include "qel/host/qel_flash_requests.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <windows.h>
 
 #include "base/handles_win.h"
-#include "qel/qel_bitmap.h"
+#include "qel/graphics/qel_bitmap.h"
 #include "ui/colors.h"
 
 class TCanvas;

@@ -1,4 +1,4 @@
-#include "qel/qel_flash_requests.h"
+#include "qel/host/qel_flash_requests.h"
 
 #include <array>
 

@@ -1,4 +1,4 @@
-#include "qel/qel_winapi_win.h"
+#include "qel/host/qel_winapi_win.h"
 
 namespace {
 

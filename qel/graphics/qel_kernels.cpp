@@ -1,4 +1,4 @@
-#include "qel/qel_kernels.h"
+#include "qel/graphics/qel_kernels.h"
 
 #include <algorithm>
 #include <cstring>

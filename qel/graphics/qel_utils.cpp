@@ -1,4 +1,4 @@
-#include "qel/qel_utils.h"
+#include "qel/graphics/qel_utils.h"
 
 #include <algorithm>
 
@@ -94,28 +94,6 @@ void LeaveMmx() {
     if (gMmxPresent)
         asm volatile("emms");
 #endif
-}
-
-void WriteLengthPrefixedString(TStream& stream, std::string_view text) {
-    const uint32_t length = static_cast<uint32_t>(text.size());
-    const uint8_t prefix[4] = {static_cast<uint8_t>(length), static_cast<uint8_t>(length >> 8),
-                               static_cast<uint8_t>(length >> 16),
-                               static_cast<uint8_t>(length >> 24)};
-    stream.WriteBuffer(prefix, 4);
-    stream.WriteBuffer(text.data(), static_cast<int64_t>(text.size()));
-}
-
-int32_t ReadLengthPrefixedString(TStream& stream, std::string& text) {
-    uint8_t prefix[4] = {}; // bytes a short read leaves unread count as 0
-    stream.Read(prefix, 4);
-    const int32_t length = static_cast<int32_t>(prefix[0] | prefix[1] << 8 | prefix[2] << 16 |
-                                                static_cast<uint32_t>(prefix[3]) << 24);
-    // The stored length is not trusted: never more than the stream can still deliver.
-    const int64_t available = std::max<int64_t>(stream.Size() - stream.Position(), 0);
-    text.assign(static_cast<size_t>(std::clamp<int64_t>(length, 0, available)), '\0');
-    const int64_t got = stream.Read(text.data(), static_cast<int64_t>(text.size()));
-    text.resize(static_cast<size_t>(got));
-    return static_cast<int32_t>(got);
 }
 
 void QelUtilsUnitStart() {

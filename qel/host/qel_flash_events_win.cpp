@@ -1,9 +1,9 @@
-#include "qel/qel_flash_events_win.h"
+#include "qel/host/qel_flash_events_win.h"
 
 #include <algorithm>
 
 #include "base/com_win.h"
-#include "qel/qel_flash.h"
+#include "qel/host/qel_flash_olehost.h"
 #include "ui/application_win.h"
 
 namespace {

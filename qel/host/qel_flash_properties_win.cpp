@@ -3,7 +3,7 @@
 
 #include "base/scoped_flag.h"
 #include "base/text_win.h"
-#include "qel/qel_flash.h"
+#include "qel/host/qel_flash_olehost.h"
 
 namespace {
 
