@@ -82,6 +82,12 @@ seed pages bmp "BM$(le32 70)\000\000\000\000$(le32 54)$(le32 40)/1/01"
 seed pages tiff 'II*\000\010\000\000\000/z9/Z10'
 seed pages text 'BM is not a bitmap/x.txt/X.TXT'
 
+# Page lists: the sample book's, entities and markup that holds no pages, one cut short.
+seed pagelist book '<?xml version="1.0" encoding="utf-8"?>\n<book title="A Sample Book">\n  <page src="page/0001.png" large="large/0001.png"/>\n  <page src="page/0002.png"/>\n</book>\n'
+seed pagelist markup "<!DOCTYPE book>\n<book title='x &gt; y'><!-- <page src='no.png'/> --><![CDATA[<page src='no.png'/>]]><?pi <page src='no.png'?><page number='1' src='./a&amp;b&#x20;&#233;.jpg'></page><pages src='no.png'/><page/><page src='&bogus; &#0; &#xD800;' large='C:\\\\big.png'/></book>"
+seed pagelist cut-short '<book><page src="1.png"/><page src="2.p'
+seed pagelist unquoted '<book><page src=1.png/></book>'
+
 # A book whose index has every kind of line end, values in other notations and a name twice.
 index=$'book.swf=$1\rExeConfig.xml= 2\nfiles/BOOK.xml=0x3\r\nbook.swf=9\n'
 config='<ExeConfig/>'
