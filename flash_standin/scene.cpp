@@ -44,8 +44,10 @@ bool AllDigits(std::string_view text, bool hex) {
     return !text.empty();
 }
 
+// Words end where trimming would cut (codes up to 32), so that a word reads the same whether or
+// not the line goes on after it.
 bool IsBlank(char c) {
-    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+    return static_cast<unsigned char>(c) <= 32;
 }
 
 // Splits off the first blank-separated word of text.
