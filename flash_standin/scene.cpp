@@ -76,6 +76,8 @@ void AddKeys(std::string_view names, std::vector<uint8_t>& keys, std::vector<std
 } // namespace
 
 uint8_t KeyCodeFromName(std::string_view name) {
+    if (name.empty())
+        return 0;
     if (name.size() == 1) {
         const char c = name[0];
         if (c >= '0' && c <= '9')

@@ -57,6 +57,7 @@ TEST(StandinScene, KeyNamesCoverLettersDigitsFunctionKeysAndCodes) {
     EXPECT_EQ(KeyCodeFromName("-5"), 0);
     EXPECT_EQ(KeyCodeFromName("F+1"), 0);
     EXPECT_EQ(KeyCodeFromName("%"), 0);
+    EXPECT_EQ(KeyCodeFromName({}), 0); // a line that ends after its keyword
 }
 
 TEST(StandinScene, CommandKeysSendTheirTextsAsWritten) {
