@@ -88,6 +88,15 @@ seed pagelist markup "<!DOCTYPE book>\n<book title='x &gt; y'><!-- <page src='no
 seed pagelist cut-short '<book><page src="1.png"/><page src="2.p'
 seed pagelist unquoted '<book><page src=1.png/></book>'
 
+# Scenes of the stand-in: every keyword, and lines it notes and skips.
+seed scene book '\357\273\277LEAFTURN-SCENE 1  \r\n\r\n# comment\npages files/book list.xml\r\nnext-keys Right pagedown Space\nprev-keys Left PageUp 0x42 $43\nfullscreen-key f\ncommand-key F5 fullscreen true\ncommand-key Q quit\n'
+seed scene notes 'LEAFTURN-SCENE 1\nnext-keys Right Sideways F99 F0 F24 255\nfullscreen-key F Home\ncommand-key Escape\nturn-pages quickly\npages\n\000\377\n'
+seed scene not-a-scene 'LEAFTURN-SCENE 2\npages a.xml\n'
+# Found by fuzzing: a command that ends in a control character, with and without arguments.
+seed scene command-control 'LEAFTURN-SCENE 1\ncommand-key F5 n\000e\001\ncommand-key F6 n\000e\001 args\n'
+# Found by fuzzing: the keyword of a key at the very end.
+seed scene key-missing 'LEAFTURN-SCENE 1\ncommand-key'
+
 # A book whose index has every kind of line end, values in other notations and a name twice.
 index=$'book.swf=$1\rExeConfig.xml= 2\nfiles/BOOK.xml=0x3\r\nbook.swf=9\n'
 config='<ExeConfig/>'
