@@ -97,6 +97,35 @@ seed scene command-control 'LEAFTURN-SCENE 1\ncommand-key F5 n\000e\001\ncommand
 # Found by fuzzing: the keyword of a key at the very end.
 seed scene key-missing 'LEAFTURN-SCENE 1\ncommand-key'
 
+# Stored state: the control's mark, format 1, the extent, a count, then records of a property:
+# its dispid, its variant type (3 a number, 11 a flag, 8 a text) and its value.
+le16() { printf '\\%03o\\%03o' $(($1 & 255)) $(($1 >> 8 & 255)); }
+number() { printf '%s' "$(le32 $1)$(le16 3)$(le32 $2)"; }
+flag() { printf '%s' "$(le32 $1)$(le16 11)$(le16 $2)"; }
+text() {
+    local units="" i
+    for ((i = 0; i < ${#2}; i++)); do units+="${2:i:1}\\000"; done
+    printf '%s' "$(le32 $1)$(le16 8)$(le32 ${#2})$units"
+}
+header() { printf '%s' "$1\001\000\000\000$(le32 $2)$(le32 $3)$(le32 $4)"; }
+records() {
+    printf '%s' "$(number 105 $1)$(flag 106 -1)$(number 107 -1)$(number 120 0)$(number 121 0)"
+    printf '%s' "$(number 123 -1)$(flag 125 -1)$(text 133 $2)$(text 134 '')$(flag 135 -1)"
+    printf '%s' "$(text 136 '')$(text 137 ShowAll)$(flag 138 0)$(flag 139 0)$(text 140 '')"
+    printf '%s' "$(text 141 High)$(text 159 '')$(text 170 "$3")$(text 171 sameDomain)"
+    printf '%s' "$(text 190 '')$(flag 192 -1)"
+}
+initial="$(header LTSC 14552 10583 21)$(records 1 Window '')"
+seed state standin-initial "$initial"
+seed state pageturn-saved "$(header LTPT 19764 13229 21)$(records 3 Transparent page=3)"
+seed state some-records "$(header LTSC 1000 2000 3)$(flag 106 2)$(text 170 'a&b')$(number 107 12)"
+seed state truncated "$initial"
+truncate -s 137 "$here/corpus/state/truncated"
+seed state foreign "$(header gUfU 1 1 0)"
+seed state too-many "$(header LTPT 1 1 22)"
+seed state wrong-type "$(header LTSC 1 1 1)$(text 105 x)"
+seed state oversized-text "$(header LTPT 1 1 1)$(le32 170)$(le16 8)$(le32 1048577)x\000"
+
 # A book whose index has every kind of line end, values in other notations and a name twice.
 index=$'book.swf=$1\rExeConfig.xml= 2\nfiles/BOOK.xml=0x3\r\nbook.swf=9\n'
 config='<ExeConfig/>'
