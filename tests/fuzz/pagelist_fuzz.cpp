@@ -47,7 +47,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string_view xml(reinterpret_cast<const char*>(data), size);
     TPageList list;
     {
-        // A page takes 13 bytes at least (<page src=""> ) and its entry 64; the list may double.
+        // A page takes 13 bytes at least (<page src=''>) and its entry 64; the list may double.
         fuzz::TAllocationBound bound(size * 10);
         list = ParsePageList(xml);
     }
