@@ -44,8 +44,10 @@ bool AllDigits(std::string_view text, bool hex) {
     return !text.empty();
 }
 
+// Words end where trimming would cut (codes up to 32), so that a word reads the same whether or
+// not the line goes on after it.
 bool IsBlank(char c) {
-    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+    return static_cast<unsigned char>(c) <= 32;
 }
 
 // Splits off the first blank-separated word of text.
@@ -74,6 +76,8 @@ void AddKeys(std::string_view names, std::vector<uint8_t>& keys, std::vector<std
 } // namespace
 
 uint8_t KeyCodeFromName(std::string_view name) {
+    if (name.empty())
+        return 0;
     if (name.size() == 1) {
         const char c = name[0];
         if (c >= '0' && c <= '9')

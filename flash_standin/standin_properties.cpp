@@ -2,24 +2,17 @@
 
 #include "flash_standin/standin_object.h"
 
-namespace {
-
-// Stored state: "LTSC", format 1, the extent, then one record per property.
-constexpr char kStateMagic[4] = {'L', 'T', 'S', 'C'};
-
-} // namespace
-
 void TStandinControl::ResetProperties() {
     properties_.Reset();
 }
 
 std::vector<uint8_t> TStandinControl::SavedState() const {
-    return properties_.Save(kStateMagic, extent_);
+    return properties_.Save(kStandinStateMagic, extent_);
 }
 
 HRESULT TStandinControl::LoadState(IStream* stream) {
     std::wstring problem;
-    if (!properties_.Load(stream, kStateMagic, extent_, problem)) {
+    if (!properties_.Load(stream, kStandinStateMagic, extent_, problem)) {
         Note(L"stored state refused: " + problem);
         return E_FAIL;
     }

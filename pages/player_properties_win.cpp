@@ -1,67 +1,10 @@
 #include "pages/player_properties_win.h"
 
-#include <cstring>
 #include <cwchar>
 
 #include "base/com_win.h"
-#include "qel/host/shockwave_flash.h"
 
 namespace {
-
-struct TPropertyInfo {
-    DISPID dispid;
-    const wchar_t* name;
-    VARTYPE type;
-    int32_t number;      // initial VT_I4 or VT_BOOL value
-    const wchar_t* text; // initial VT_BSTR value
-};
-
-using namespace FlashProperty;
-
-constexpr TPropertyInfo kProperties[] = {
-    {kQuality, L"Quality", VT_I4, 1, L""},
-    {kLoop, L"Loop", VT_BOOL, VARIANT_TRUE, L""},
-    {kFrameNum, L"FrameNum", VT_I4, -1, L""},
-    {kScaleMode, L"ScaleMode", VT_I4, 0, L""},
-    {kAlignMode, L"AlignMode", VT_I4, 0, L""},
-    {kBackgroundColor, L"BackgroundColor", VT_I4, -1, L""},
-    {kPlaying, L"Playing", VT_BOOL, VARIANT_TRUE, L""},
-    {kWMode, L"WMode", VT_BSTR, 0, L"Window"},
-    {kSAlign, L"SAlign", VT_BSTR, 0, L""},
-    {kMenu, L"Menu", VT_BOOL, VARIANT_TRUE, L""},
-    {kBase, L"Base", VT_BSTR, 0, L""},
-    {kScale, L"Scale", VT_BSTR, 0, L"ShowAll"},
-    {kDeviceFont, L"DeviceFont", VT_BOOL, VARIANT_FALSE, L""},
-    {kEmbedMovie, L"EmbedMovie", VT_BOOL, VARIANT_FALSE, L""},
-    {kBGColor, L"BGColor", VT_BSTR, 0, L""},
-    {kQuality2, L"Quality2", VT_BSTR, 0, L"High"},
-    {kSWRemote, L"SWRemote", VT_BSTR, 0, L""},
-    {kFlashVars, L"FlashVars", VT_BSTR, 0, L""},
-    {kAllowScriptAccess, L"AllowScriptAccess", VT_BSTR, 0, L"sameDomain"},
-    {kMovieData, L"MovieData", VT_BSTR, 0, L""},
-    {kSeamlessTabbing, L"SeamlessTabbing", VT_BOOL, VARIANT_TRUE, L""},
-};
-
-const TPropertyInfo* FindProperty(DISPID dispid) {
-    for (const TPropertyInfo& property : kProperties)
-        if (property.dispid == dispid)
-            return &property;
-    return nullptr;
-}
-
-constexpr uint32_t kStateFormat = 1;
-// No property text of a movie comes near this; a longer one marks the state as damaged.
-constexpr uint32_t kMaxStoredText = 1u << 20;
-
-void Put32(std::vector<uint8_t>& out, uint32_t value) {
-    for (int i = 0; i < 4; ++i)
-        out.push_back(static_cast<uint8_t>(value >> (8 * i)));
-}
-
-void Put16(std::vector<uint8_t>& out, uint16_t value) {
-    out.push_back(static_cast<uint8_t>(value));
-    out.push_back(static_cast<uint8_t>(value >> 8));
-}
 
 // Reads exactly count bytes; false when the stream ends or fails first.
 bool ReadExact(IStream* stream, void* buffer, ULONG count) {
@@ -76,54 +19,18 @@ bool ReadExact(IStream* stream, void* buffer, ULONG count) {
     return true;
 }
 
-bool Read32(IStream* stream, uint32_t& value) {
-    uint8_t b[4];
-    if (!ReadExact(stream, b, 4))
-        return false;
-    value = b[0] | (b[1] << 8) | (b[2] << 16) | (static_cast<uint32_t>(b[3]) << 24);
-    return true;
-}
-
-bool Read16(IStream* stream, uint16_t& value) {
-    uint8_t b[2];
-    if (!ReadExact(stream, b, 2))
-        return false;
-    value = static_cast<uint16_t>(b[0] | (b[1] << 8));
-    return true;
-}
-
-// A stored text, taken in pieces so that a damaged length costs no more memory than the bytes
-// that really follow it.
-bool ReadText(IStream* stream, uint32_t length, std::wstring& text) {
-    text.clear();
-    wchar_t piece[2048];
-    while (length > 0) {
-        const uint32_t n = length < 2048 ? length : 2048;
-        uint8_t raw[4096];
-        if (!ReadExact(stream, raw, n * 2))
-            return false;
-        for (uint32_t i = 0; i < n; ++i)
-            piece[i] = static_cast<wchar_t>(raw[2 * i] | (raw[2 * i + 1] << 8));
-        text.append(piece, n);
-        length -= n;
-    }
-    return true;
-}
-
 } // namespace
 
 void TPlayerProperties::Reset() {
-    values_.clear();
-    for (const TPropertyInfo& property : kProperties)
-        values_[property.dispid] = {property.number, property.text};
+    values_ = InitialPlayerValues();
 }
 
 bool TPlayerProperties::Known(DISPID dispid) {
-    return FindProperty(dispid) != nullptr;
+    return FindPlayerProperty(dispid) != nullptr;
 }
 
 DISPID TPlayerProperties::IdOfName(const wchar_t* name) {
-    for (const TPropertyInfo& property : kProperties)
+    for (const TPlayerProperty& property : PlayerProperties())
         if (name && _wcsicmp(name, property.name) == 0)
             return property.dispid;
     return DISPID_UNKNOWN;
@@ -131,11 +38,11 @@ DISPID TPlayerProperties::IdOfName(const wchar_t* name) {
 
 HRESULT TPlayerProperties::Invoke(DISPID dispid, WORD flags, DISPPARAMS* params, VARIANT* result,
                                   UINT* argumentError) {
-    const TPropertyInfo* property = FindProperty(dispid);
+    const TPlayerProperty* property = FindPlayerProperty(dispid);
     if (!property)
         return DISP_E_MEMBERNOTFOUND;
     const UINT argumentCount = params ? params->cArgs : 0;
-    TValue& value = values_[dispid];
+    TStoredValue& value = values_[dispid];
     if (flags & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF)) {
         // A put carries its value as the one argument named DISPID_PROPERTYPUT.
         if (argumentCount != 1 || !params->rgvarg)
@@ -145,14 +52,15 @@ HRESULT TPlayerProperties::Invoke(DISPID dispid, WORD flags, DISPPARAMS* params,
             return DISP_E_PARAMNOTFOUND;
         VARIANT converted;
         VariantInit(&converted);
-        if (FAILED(VariantChangeType(&converted, &params->rgvarg[0], 0, property->type))) {
+        if (FAILED(VariantChangeType(&converted, &params->rgvarg[0], 0,
+                                     static_cast<VARTYPE>(property->type)))) {
             if (argumentError)
                 *argumentError = 0;
             return DISP_E_TYPEMISMATCH;
         }
-        if (property->type == VT_I4)
+        if (property->type == TStoredType::Integer)
             value.number = V_I4(&converted);
-        else if (property->type == VT_BOOL)
+        else if (property->type == TStoredType::Flag)
             value.number = V_BOOL(&converted) ? VARIANT_TRUE : VARIANT_FALSE;
         else
             value.text = BstrText(V_BSTR(&converted));
@@ -174,14 +82,14 @@ HRESULT TPlayerProperties::Get(DISPID dispid, VARIANT* value) const {
     if (!value)
         return E_POINTER;
     VariantInit(value);
-    const TPropertyInfo* property = FindProperty(dispid);
+    const TPlayerProperty* property = FindPlayerProperty(dispid);
     if (!property)
         return DISP_E_MEMBERNOTFOUND;
-    const TValue& stored = values_.at(dispid);
-    if (property->type == VT_I4) {
+    const TStoredValue& stored = values_.at(dispid);
+    if (property->type == TStoredType::Integer) {
         V_VT(value) = VT_I4;
         V_I4(value) = stored.number;
-    } else if (property->type == VT_BOOL) {
+    } else if (property->type == TStoredType::Flag) {
         V_VT(value) = VT_BOOL;
         V_BOOL(value) = static_cast<VARIANT_BOOL>(stored.number);
     } else {
@@ -195,74 +103,21 @@ HRESULT TPlayerProperties::Get(DISPID dispid, VARIANT* value) const {
 }
 
 std::vector<uint8_t> TPlayerProperties::Save(const char (&magic)[4], const SIZEL& extent) const {
-    std::vector<uint8_t> out(std::begin(magic), std::end(magic));
-    Put32(out, kStateFormat);
-    Put32(out, static_cast<uint32_t>(extent.cx));
-    Put32(out, static_cast<uint32_t>(extent.cy));
-    Put32(out, static_cast<uint32_t>(std::size(kProperties)));
-    for (const TPropertyInfo& property : kProperties) {
-        const TValue& value = values_.at(property.dispid);
-        Put32(out, static_cast<uint32_t>(property.dispid));
-        Put16(out, property.type);
-        if (property.type == VT_I4)
-            Put32(out, static_cast<uint32_t>(value.number));
-        else if (property.type == VT_BOOL)
-            Put16(out, static_cast<uint16_t>(value.number));
-        else {
-            Put32(out, static_cast<uint32_t>(value.text.size()));
-            for (wchar_t c : value.text)
-                Put16(out, static_cast<uint16_t>(c));
-        }
-    }
-    return out;
+    return EncodePlayerState(magic, extent.cx, extent.cy, values_);
 }
 
 bool TPlayerProperties::Load(IStream* stream, const char (&magic)[4], SIZEL& extent,
                              std::wstring& problem) {
     // Everything is read before anything is taken over: damaged state changes nothing.
-    const auto refuse = [&](const wchar_t* why) {
-        problem = why;
+    std::string why;
+    std::optional<TPlayerState> state = DecodePlayerState(
+        [stream](void* buffer, uint32_t count) { return ReadExact(stream, buffer, count); }, magic,
+        why);
+    if (!state) {
+        problem.assign(why.begin(), why.end());
         return false;
-    };
-    char read[4];
-    uint32_t format = 0, cx = 0, cy = 0, count = 0;
-    if (!ReadExact(stream, read, 4) || !Read32(stream, format) || !Read32(stream, cx) ||
-        !Read32(stream, cy) || !Read32(stream, count))
-        return refuse(L"truncated header");
-    if (std::memcmp(read, magic, 4) != 0 || format != kStateFormat)
-        return refuse(L"not this control's state");
-    if (count > std::size(kProperties))
-        return refuse(L"too many properties");
-    std::map<DISPID, TValue> values;
-    for (const TPropertyInfo& property : kProperties)
-        values[property.dispid] = {property.number, property.text};
-    for (uint32_t i = 0; i < count; ++i) {
-        uint32_t dispid = 0;
-        uint16_t type = 0;
-        if (!Read32(stream, dispid) || !Read16(stream, type))
-            return refuse(L"truncated property");
-        const TPropertyInfo* property = FindProperty(static_cast<DISPID>(dispid));
-        if (!property || property->type != type)
-            return refuse(L"unknown property");
-        TValue& value = values[property->dispid];
-        if (type == VT_I4) {
-            uint32_t number = 0;
-            if (!Read32(stream, number))
-                return refuse(L"truncated property");
-            value.number = static_cast<int32_t>(number);
-        } else if (type == VT_BOOL) {
-            uint16_t flag = 0;
-            if (!Read16(stream, flag))
-                return refuse(L"truncated property");
-            value.number = flag ? VARIANT_TRUE : VARIANT_FALSE;
-        } else {
-            uint32_t length = 0;
-            if (!Read32(stream, length) || length > kMaxStoredText ||
-                !ReadText(stream, length, value.text))
-                return refuse(L"truncated or oversized text");
-        }
     }
-    values_ = std::move(values);
-    extent = {static_cast<LONG>(cx), static_cast<LONG>(cy)};
+    values_ = std::move(state->values);
+    extent = {state->cx, state->cy};
     return true;
 }

@@ -1,14 +1,16 @@
 #pragma once
 // The movie-player control's properties by dispatch identifier, kept as any control that takes
-// its place keeps them, and the stored state that carries them with the control's extent.
+// its place keeps them, and the stored state that carries them with the control's extent
+// (player_state.h).
 
 #include <cstdint>
-#include <map>
 #include <string>
 #include <vector>
 #include <windows.h>
 
 #include <oaidl.h>
+
+#include "pages/player_state.h"
 
 class TPlayerProperties {
 public:
@@ -36,9 +38,5 @@ public:
     bool Load(IStream* stream, const char (&magic)[4], SIZEL& extent, std::wstring& problem);
 
 private:
-    struct TValue {
-        int32_t number = 0; // VT_I4, VT_BOOL
-        std::wstring text;  // VT_BSTR
-    };
-    std::map<DISPID, TValue> values_;
+    TStoredValues values_;
 };

@@ -21,8 +21,6 @@ constexpr SIZEL kDefaultExtent = {14552, 10583};
 // The version reported: the host passes every name under its own base from 10 on.
 constexpr long kVersion = 0x000A0000;
 
-constexpr char kStateMagic[4] = {'L', 'T', 'P', 'T'};
-
 // Asked for by tests and benchmarks to reach the object itself:
 // {0D6E3A55-2B7C-4E1F-8A90-3C5D7E9F1B24}
 constexpr IID IID_PageTurnSelf = {
@@ -304,7 +302,7 @@ HRESULT TPageTurnControl::Load(LPSTREAM stream) {
         if (initialized_)
             return E_UNEXPECTED;
         std::wstring problem;
-        if (!properties_.Load(stream, kStateMagic, extent_, problem))
+        if (!properties_.Load(stream, kPageTurnStateMagic, extent_, problem))
             return E_FAIL;
         initialized_ = true;
         dirty_ = false;
@@ -316,7 +314,7 @@ HRESULT TPageTurnControl::Save(LPSTREAM stream, BOOL clearDirty) {
     return Guarded([&] {
         if (!stream)
             return E_POINTER;
-        const std::vector<uint8_t> state = properties_.Save(kStateMagic, extent_);
+        const std::vector<uint8_t> state = properties_.Save(kPageTurnStateMagic, extent_);
         ULONG written = 0;
         const HRESULT result =
             stream->Write(state.data(), static_cast<ULONG>(state.size()), &written);
@@ -334,7 +332,7 @@ HRESULT TPageTurnControl::GetSizeMax(ULARGE_INTEGER* size) {
     return Guarded([&] {
         if (!size)
             return E_POINTER;
-        size->QuadPart = properties_.Save(kStateMagic, extent_).size();
+        size->QuadPart = properties_.Save(kPageTurnStateMagic, extent_).size();
         return S_OK;
     });
 }

@@ -6,6 +6,8 @@
 #include <oaidl.h>
 #include <objbase.h>
 
+#include "qel/host/flash_properties.h"
+
 // {D27CDB6E-AE6D-11CF-96B8-444553540000}
 inline constexpr CLSID CLSID_ShockwaveFlash = {
     0xD27CDB6E, 0xAE6D, 0x11CF, {0x96, 0xB8, 0x44, 0x45, 0x53, 0x54, 0x00, 0x00}};
@@ -23,31 +25,6 @@ constexpr DISPID kOnProgress = 1958;       // percentDone: VT_I4
 constexpr DISPID kFSCommand = 150;         // command, args: VT_BSTR
 constexpr DISPID kFlashCall = 197;         // request: VT_BSTR
 } // namespace FlashEvent
-
-// Properties, reached through IDispatch::Invoke.
-namespace FlashProperty {
-constexpr DISPID kQuality = 105;           // VT_I4
-constexpr DISPID kLoop = 106;              // VT_BOOL
-constexpr DISPID kFrameNum = 107;          // VT_I4
-constexpr DISPID kScaleMode = 120;         // VT_I4
-constexpr DISPID kAlignMode = 121;         // VT_I4
-constexpr DISPID kBackgroundColor = 123;   // VT_I4
-constexpr DISPID kPlaying = 125;           // VT_BOOL
-constexpr DISPID kWMode = 133;             // VT_BSTR, "Transparent" for windowless hosting
-constexpr DISPID kSAlign = 134;            // VT_BSTR
-constexpr DISPID kMenu = 135;              // VT_BOOL
-constexpr DISPID kBase = 136;              // VT_BSTR
-constexpr DISPID kScale = 137;             // VT_BSTR
-constexpr DISPID kDeviceFont = 138;        // VT_BOOL
-constexpr DISPID kEmbedMovie = 139;        // VT_BOOL
-constexpr DISPID kBGColor = 140;           // VT_BSTR
-constexpr DISPID kQuality2 = 141;          // VT_BSTR
-constexpr DISPID kSWRemote = 159;          // VT_BSTR
-constexpr DISPID kFlashVars = 170;         // VT_BSTR
-constexpr DISPID kAllowScriptAccess = 171; // VT_BSTR
-constexpr DISPID kMovieData = 190;         // VT_BSTR
-constexpr DISPID kSeamlessTabbing = 192;   // VT_BOOL
-} // namespace FlashProperty
 
 // The dual player interface. Slots are counted from 0 with IUnknown (0-2) and IDispatch (3-6)
 // included; the viewer calls only FlashVersion (39), LoadMovie (58) and SetVariable (65). The

@@ -82,6 +82,50 @@ seed pages bmp "BM$(le32 70)\000\000\000\000$(le32 54)$(le32 40)/1/01"
 seed pages tiff 'II*\000\010\000\000\000/z9/Z10'
 seed pages text 'BM is not a bitmap/x.txt/X.TXT'
 
+# Page lists: the sample book's, entities and markup that holds no pages, one cut short.
+seed pagelist book '<?xml version="1.0" encoding="utf-8"?>\n<book title="A Sample Book">\n  <page src="page/0001.png" large="large/0001.png"/>\n  <page src="page/0002.png"/>\n</book>\n'
+seed pagelist markup "<!DOCTYPE book>\n<book title='x &gt; y'><!-- <page src='no.png'/> --><![CDATA[<page src='no.png'/>]]><?pi <page src='no.png'?><page number='1' src='./a&amp;b&#x20;&#233;.jpg'></page><pages src='no.png'/><page/><page src='&bogus; &#0; &#xD800;' large='C:\\\\big.png'/></book>"
+seed pagelist cut-short '<book><page src="1.png"/><page src="2.p'
+seed pagelist unquoted '<book><page src=1.png/></book>'
+
+# Scenes of the stand-in: every keyword, and lines it notes and skips.
+seed scene book '\357\273\277LEAFTURN-SCENE 1  \r\n\r\n# comment\npages files/book list.xml\r\nnext-keys Right pagedown Space\nprev-keys Left PageUp 0x42 $43\nfullscreen-key f\ncommand-key F5 fullscreen true\ncommand-key Q quit\n'
+seed scene notes 'LEAFTURN-SCENE 1\nnext-keys Right Sideways F99 F0 F24 255\nfullscreen-key F Home\ncommand-key Escape\nturn-pages quickly\npages\n\000\377\n'
+seed scene not-a-scene 'LEAFTURN-SCENE 2\npages a.xml\n'
+# Found by fuzzing: a command that ends in a control character, with and without arguments.
+seed scene command-control 'LEAFTURN-SCENE 1\ncommand-key F5 n\000e\001\ncommand-key F6 n\000e\001 args\n'
+# Found by fuzzing: the keyword of a key at the very end.
+seed scene key-missing 'LEAFTURN-SCENE 1\ncommand-key'
+
+# Stored state: the control's mark, format 1, the extent, a count, then records of a property:
+# its dispid, its variant type (3 a number, 11 a flag, 8 a text) and its value.
+le16() { printf '\\%03o\\%03o' $(($1 & 255)) $(($1 >> 8 & 255)); }
+number() { printf '%s' "$(le32 $1)$(le16 3)$(le32 $2)"; }
+flag() { printf '%s' "$(le32 $1)$(le16 11)$(le16 $2)"; }
+text() {
+    local units="" i
+    for ((i = 0; i < ${#2}; i++)); do units+="${2:i:1}\\000"; done
+    printf '%s' "$(le32 $1)$(le16 8)$(le32 ${#2})$units"
+}
+header() { printf '%s' "$1\001\000\000\000$(le32 $2)$(le32 $3)$(le32 $4)"; }
+records() {
+    printf '%s' "$(number 105 $1)$(flag 106 -1)$(number 107 -1)$(number 120 0)$(number 121 0)"
+    printf '%s' "$(number 123 -1)$(flag 125 -1)$(text 133 $2)$(text 134 '')$(flag 135 -1)"
+    printf '%s' "$(text 136 '')$(text 137 ShowAll)$(flag 138 0)$(flag 139 0)$(text 140 '')"
+    printf '%s' "$(text 141 High)$(text 159 '')$(text 170 "$3")$(text 171 sameDomain)"
+    printf '%s' "$(text 190 '')$(flag 192 -1)"
+}
+initial="$(header LTSC 14552 10583 21)$(records 1 Window '')"
+seed state standin-initial "$initial"
+seed state pageturn-saved "$(header LTPT 19764 13229 21)$(records 3 Transparent page=3)"
+seed state some-records "$(header LTSC 1000 2000 3)$(flag 106 2)$(text 170 'a&b')$(number 107 12)"
+seed state truncated "$initial"
+truncate -s 137 "$here/corpus/state/truncated"
+seed state foreign "$(header gUfU 1 1 0)"
+seed state too-many "$(header LTPT 1 1 22)"
+seed state wrong-type "$(header LTSC 1 1 1)$(text 105 x)"
+seed state oversized-text "$(header LTPT 1 1 1)$(le32 170)$(le16 8)$(le32 1048577)x\000"
+
 # A book whose index has every kind of line end, values in other notations and a name twice.
 index=$'book.swf=$1\rExeConfig.xml= 2\nfiles/BOOK.xml=0x3\r\nbook.swf=9\n'
 config='<ExeConfig/>'

@@ -57,6 +57,7 @@ TEST(StandinScene, KeyNamesCoverLettersDigitsFunctionKeysAndCodes) {
     EXPECT_EQ(KeyCodeFromName("-5"), 0);
     EXPECT_EQ(KeyCodeFromName("F+1"), 0);
     EXPECT_EQ(KeyCodeFromName("%"), 0);
+    EXPECT_EQ(KeyCodeFromName({}), 0); // a line that ends after its keyword
 }
 
 TEST(StandinScene, CommandKeysSendTheirTextsAsWritten) {
@@ -64,13 +65,19 @@ TEST(StandinScene, CommandKeysSendTheirTextsAsWritten) {
                                   "command-key F2 FullScreen true\n"
                                   "command-key F3 fullscreen TRUE\n"
                                   "command-key F4 noargs\n"
-                                  "command-key F5\n");
+                                  "command-key F5\n"
+                                  "command-key F6 go\x01\n"
+                                  "command-key F7 go\x01 x\n");
     ASSERT_TRUE(scene);
-    ASSERT_EQ(scene->commands.size(), 3u);
+    ASSERT_EQ(scene->commands.size(), 5u);
     EXPECT_EQ(scene->commands[0].key, 0x71);
     EXPECT_EQ(scene->commands[0].command, "FullScreen");
     EXPECT_EQ(scene->commands[0].args, "true");
     EXPECT_EQ(scene->commands[1].args, "TRUE");
     EXPECT_EQ(scene->commands[2].args, "");
+    // A control character ends a word as a blank does, whether the line goes on or not.
+    EXPECT_EQ(scene->commands[3].command, "go");
+    EXPECT_EQ(scene->commands[4].command, "go");
+    EXPECT_EQ(scene->commands[4].args, "x");
     EXPECT_EQ(scene->notes.size(), 1u); // the key without a command
 }
