@@ -537,8 +537,8 @@ void MapPolygon(const TPixelBuffer& target, const TRect& clip, const TPolygon& p
         const double lo = std::min(a, b), hi = std::max(a, b);
         first = std::max(first, int32_t(std::min(std::ceil(lo), 1e9)));
         last = std::min(last, int32_t(std::max(std::floor(hi) + 1, -1e9)));
-        if (last < first)
-            last = first;
+        if (last < first) // none: an empty run, and still inside the row
+            first = last = std::max(last, 0);
     };
     ForEachSpan(
         target, clip, polygon,

@@ -365,4 +365,17 @@ TEST(Raster, ScalesByAveragingAndMapsAPolygonWithSmoothEdges) {
     MapPolygon(target.View(), {0, 0, 20, 8}, square, SourceOf(face), {1, 0, -5, 0, 1, -5});
     EXPECT_EQ(target.pixels[10 * 20 + 10], Rgb(0, 0, 200));
     EXPECT_EQ(target.pixels[7 * 20 + 10], Rgb(200, 0, 0));
+
+    // Samples that start outside the picture and stay there over the row, the map barely moving
+    // across it, are clamped to its edge: nothing beyond the polygon's own pixels is touched.
+    target.Resize(20, 4, Rgb(0, 0, 200));
+    TPolygon strip;
+    strip.Add({0, 2});
+    strip.Add({3, 2});
+    strip.Add({3, 4});
+    strip.Add({0, 4});
+    MapPolygon(target.View(), {0, 0, 20, 4}, strip, SourceOf(face), {0.001, 0, -0.3, 0, 1, 0});
+    EXPECT_EQ(target.pixels[2 * 20 + 1], Rgb(200, 0, 0));
+    EXPECT_EQ(target.pixels[2 * 20 + 15], Rgb(0, 0, 200));
+    EXPECT_EQ(target.pixels[3 * 20 + 15], Rgb(0, 0, 200));
 }
