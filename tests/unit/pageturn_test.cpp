@@ -378,4 +378,12 @@ TEST(Raster, ScalesByAveragingAndMapsAPolygonWithSmoothEdges) {
     EXPECT_EQ(target.pixels[2 * 20 + 1], Rgb(200, 0, 0));
     EXPECT_EQ(target.pixels[2 * 20 + 15], Rgb(0, 0, 200));
     EXPECT_EQ(target.pixels[3 * 20 + 15], Rgb(0, 0, 200));
+
+    // Bilinear: down by the fraction of v, across by that of u (the run eight pixels wide).
+    for (int32_t y = 0; y < 10; ++y)
+        for (int32_t x = 0; x < 10; ++x)
+            face.pixels[size_t(y * 10 + x)] = Rgb(uint32_t(x) * 20, uint32_t(y) * 20, 0);
+    target.Resize(20, 20, Rgb(0, 0, 200));
+    MapPolygon(target.View(), {0, 0, 20, 20}, square, SourceOf(face), {1, 0, -4.75, 0, 1, -4.5});
+    EXPECT_EQ(target.pixels[10 * 20 + 10], Rgb(105, 110, 0));
 }
