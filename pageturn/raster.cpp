@@ -513,15 +513,6 @@ void FillRect(const TPixelBuffer& target, const TRect& clip, const TRect& rect, 
         std::fill_n(Row(target, y) + r.left, RectWidth(r), color);
 }
 
-void CopyImage(const TPixelBuffer& target, const TRect& clip, const TSourcePixels& image, int32_t x,
-               int32_t y) {
-    const TRect r = Clipped(target, clip, {x, y, x + image.width, y + image.height});
-    for (int32_t row = r.top; row < r.bottom; ++row)
-        std::memcpy(Row(target, row) + r.left,
-                    image.bits + int64_t{row - y} * image.width + (r.left - x),
-                    size_t(RectWidth(r)) * 4);
-}
-
 void CopyImageAround(const TPixelBuffer& target, const TRect& clip, const TSourcePixels& image,
                      int32_t x, int32_t y, const std::vector<TPolygon>& holes) {
     const TRect r = Clipped(target, clip, {x, y, x + image.width, y + image.height});
