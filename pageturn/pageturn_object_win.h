@@ -308,7 +308,9 @@ private:
     void Compose(const TRect& clip);
     void ComposeBook(const TPixelBuffer& target, const TRect& clip);
     // A spread at rest: background, the book's shadow, its pages.
-    void ComposeSpread(const TPixelBuffer& target, const TRect& clip, int32_t spread);
+    // Its pages are not copied where the holes cover pixels whole (something else goes there).
+    void ComposeSpread(const TPixelBuffer& target, const TRect& clip, int32_t spread,
+                       const std::vector<TPolygon>& holes = {});
     void ComposeTurn(const TPixelBuffer& target, const TRect& clip, const TTurnView& turn);
     void ComposeZoom(const TPixelBuffer& target, const TRect& clip, const TZoomView& zoom);
     void ComposeBar(const TPixelBuffer& target, const TRect& clip);
@@ -366,9 +368,6 @@ private:
     TqelBitmap frame_;
     TRect stale_{};      // the part of frame_ that no longer shows the book as it is
     bool drawn_ = false; // the host has drawn the control: changes are to be repainted
-    // While a leaf turns: the spread beneath it, composed once.
-    std::unique_ptr<TImage> turnBase_;
-    int32_t turnBaseSpread_ = -1;
     TqelBitmap scratch_; // where text is drawn before it is blended into the picture
     std::map<int32_t, HFONT> fonts_;
     int fetching_ = 0; // inside Fetch: deliveries are acted on by its caller

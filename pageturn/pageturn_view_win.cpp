@@ -161,7 +161,6 @@ void TPageTurnControl::Repaint(const TRect& r) {
 }
 
 void TPageTurnControl::RepaintPage(int32_t page) {
-    turnBase_.reset(); // it may show the page
     // Only where the page shows now; a neighbour's picture changes nothing on screen.
     const TBookLayout& layout = view_.Layout();
     if (view_.Zoom()) {
@@ -198,7 +197,6 @@ TSourcePixels TPageTurnControl::FaceOf(int32_t page, const TRect& slot) {
                    {0, 0, double(width), double(height)});
         state.face = std::move(scaled);
         state.sharp = false;
-        turnBase_.reset();
         ScheduleWork();
     }
     return SourceOf(state.face ? *state.face : *PaperFace(width, height));
@@ -230,20 +228,10 @@ void TPageTurnControl::Compose(const TRect& clip) {
 void TPageTurnControl::ComposeBook(const TPixelBuffer& target, const TRect& clip) {
     const std::optional<TTurnView> turn = view_.Turn();
     if (!turn) {
-        turnBase_.reset();
         ComposeSpread(target, clip, view_.Spread());
         return;
     }
-    // The spread under a turning leaf stays the same frame after frame: it is composed once.
-    const TRect area = view_.Layout().Area();
-    if (!turnBase_ || turnBaseSpread_ != turn->lower || turnBase_->width != RectWidth(area) ||
-        turnBase_->height != RectHeight(area)) {
-        turnBase_ = std::make_unique<TImage>();
-        turnBase_->Resize(RectWidth(area), RectHeight(area));
-        turnBaseSpread_ = turn->lower;
-        ComposeSpread(turnBase_->View(), area, turn->lower);
-    }
-    // Where the leaf and the page it uncovers are drawn whole, the spread beneath is not.
+    // The spread under the leaf, but where the leaf and the page it uncovers are drawn whole.
     std::vector<TPolygon> holes;
     if (turn->fold.folded) {
         const TRect slot = view_.LeafSlot();
@@ -251,12 +239,13 @@ void TPageTurnControl::ComposeBook(const TPixelBuffer& target, const TRect& clip
         if (view_.Layout().TwoPages())
             holes.push_back(ToPixels(turn->fold.leaf, slot));
     }
-    CopyImageAround(target, clip, SourceOf(*turnBase_), 0, 0, holes);
+    ComposeSpread(target, clip, turn->lower, holes);
     if (turn->fold.folded)
         ComposeTurn(target, clip, *turn);
 }
 
-void TPageTurnControl::ComposeSpread(const TPixelBuffer& target, const TRect& clip, int32_t index) {
+void TPageTurnControl::ComposeSpread(const TPixelBuffer& target, const TRect& clip, int32_t index,
+                                     const std::vector<TPolygon>& holes) {
     const TBookLayout& layout = view_.Layout();
     TSpread spread = layout.Spread(index);
     if (pages_.empty())
@@ -279,12 +268,12 @@ void TPageTurnControl::ComposeSpread(const TPixelBuffer& target, const TRect& cl
     }
     ShadowAround(target, clip, book, std::max(layout.Margin(), 6), 0.5, kBlack);
     if (spread.left >= 0 && layout.TwoPages())
-        CopyImage(target, clip, FaceOf(spread.left, left), left.left, left.top);
+        CopyImageAround(target, clip, FaceOf(spread.left, left), left.left, left.top, holes);
     if (spread.right >= 0)
-        CopyImage(target, clip,
-                  pages_.empty() ? SourceOf(*PaperFace(RectWidth(right), RectHeight(right)))
-                                 : FaceOf(spread.right, right),
-                  right.left, right.top);
+        CopyImageAround(target, clip,
+                        pages_.empty() ? SourceOf(*PaperFace(RectWidth(right), RectHeight(right)))
+                                       : FaceOf(spread.right, right),
+                        right.left, right.top, holes);
 }
 
 void TPageTurnControl::ComposeTurn(const TPixelBuffer& target, const TRect& clip,

@@ -50,10 +50,8 @@ void DrawScaled(const TPixelBuffer& target, const TRect& clip, const TSourcePixe
 void FlattenOnto(TImage& image, uint32_t background);
 
 void FillRect(const TPixelBuffer& target, const TRect& clip, const TRect& rect, uint32_t color);
-// Copies image with its top-left corner at (x, y).
-void CopyImage(const TPixelBuffer& target, const TRect& clip, const TSourcePixels& image, int32_t x,
-               int32_t y);
-// The same, except where the polygons cover pixels whole (something else is drawn there).
+// Copies image with its top-left corner at (x, y), except where the polygons cover pixels whole
+// (something else is drawn there).
 void CopyImageAround(const TPixelBuffer& target, const TRect& clip, const TSourcePixels& image,
                      int32_t x, int32_t y, const std::vector<TPolygon>& holes);
 // Blends color over rect with an alpha that runs linearly from alphaFrom at the left (or top)

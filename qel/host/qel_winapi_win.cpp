@@ -72,7 +72,7 @@ void TOptionalApi::Start() {
     hasLayeredWindows_ = setLayeredWindowAttributes_ != nullptr;
 
     InitializeCriticalSection(&themeLock_);
-    AcquireThemeLibrary();
+    themesDeferred_ = true;
 
     if (HMODULE user32 = system.FindLoaded("user32.dll")) {
         monitorFromRect_ = Bind<decltype(monitorFromRect_)>(system, user32, "MonitorFromRect");
@@ -84,7 +84,7 @@ void TOptionalApi::Start() {
 
     // TransparentBlt is not trusted on version 4 systems; elsewhere msimg32 is loaded only where
     // one of these signs says the system is new enough to carry it.
-    if (!isVersion4_ && (isNtPlatform_ || hasLayeredWindows_ || themeLibraryLoaded_)) {
+    if (!isVersion4_ && (isNtPlatform_ || hasLayeredWindows_ || ThemeLibraryLoaded())) {
         msimg32_ = system.Load("msimg32.dll");
         if (msimg32_)
             transparentBlt_ = Bind<decltype(transparentBlt_)>(system, msimg32_, "TransparentBlt");
@@ -119,12 +119,22 @@ void TOptionalApi::Shutdown() {
     updateLayeredWindow_ = nullptr;
     hasLayeredWindows_ = false;
 
+    themesDeferred_ = false; // never used: nothing to load only to release it
     while (ThemeReferenceCount() > 0)
         ReleaseThemeLibrary();
     DeleteCriticalSection(&themeLock_);
 }
 
+TOptionalApi& TOptionalApi::BindThemes() const {
+    // Only the accessors are const: every binding is a modifiable object.
+    auto& self = const_cast<TOptionalApi&>(*this);
+    if (self.themesDeferred_.exchange(false))
+        self.AcquireThemeLibrary();
+    return self;
+}
+
 bool TOptionalApi::AcquireThemeLibrary() {
+    BindThemes();
     TCriticalSectionLock lock(themeLock_);
     ++themeCount_;
     if (!themeLibrary_) {
@@ -142,6 +152,7 @@ bool TOptionalApi::AcquireThemeLibrary() {
 }
 
 void TOptionalApi::ReleaseThemeLibrary() {
+    BindThemes();
     TCriticalSectionLock lock(themeLock_);
     if (themeCount_ > 0)
         --themeCount_;

@@ -8,6 +8,8 @@
 
 #include <uxtheme.h>
 
+#include <atomic>
+
 // How the binding reaches the system. The real table calls the system; tests pass their own to
 // play other versions of Windows and to count loads and releases.
 struct TSystemLibraries {
@@ -84,7 +86,9 @@ public:
     void Shutdown();
 
     // One more reference to uxtheme, loading and binding it when it is not loaded; answers
-    // whether it is loaded. Safe from several threads between Start and Shutdown.
+    // whether it is loaded. Safe from several threads between Start and Shutdown. The reference
+    // Start holds is taken at the first use of anything about themes: nothing at start needs
+    // uxtheme, and loading it ahead of the display slows the start down.
     bool AcquireThemeLibrary();
     // One reference less; the last one unloads uxtheme and clears the table.
     void ReleaseThemeLibrary();
@@ -99,11 +103,11 @@ public:
     bool HasLayeredWindows() const { return hasLayeredWindows_; }
 
     // The table is read without the lock: it changes only while no other thread draws themed.
-    const TThemeApi& ThemeApi() const { return themeApi_; }
-    HMODULE ThemeLibrary() const { return themeLibrary_; }
-    int32_t ThemeReferenceCount() const { return themeCount_; }
-    bool ThemeLibraryLoaded() const { return themeLibraryLoaded_; }
-    bool ThemesActive() const { return themesActive_; }
+    const TThemeApi& ThemeApi() const { return BindThemes().themeApi_; }
+    HMODULE ThemeLibrary() const { return BindThemes().themeLibrary_; }
+    int32_t ThemeReferenceCount() const { return BindThemes().themeCount_; }
+    bool ThemeLibraryLoaded() const { return BindThemes().themeLibraryLoaded_; }
+    bool ThemesActive() const { return BindThemes().themesActive_; }
 
     decltype(&::MonitorFromRect) MonitorFromRect() const { return monitorFromRect_; }
     decltype(&::MonitorFromPoint) MonitorFromPoint() const { return monitorFromPoint_; }
@@ -117,6 +121,8 @@ public:
 
 private:
     void ComputeThemesActive();
+    // Takes the reference Start left for the first use, once.
+    TOptionalApi& BindThemes() const;
 
     const TSystemLibraries* system_;
     bool isNtPlatform_ = false;
@@ -127,7 +133,8 @@ private:
     decltype(&::UpdateLayeredWindow) updateLayeredWindow_ = nullptr;
     bool hasLayeredWindows_ = false;
 
-    CRITICAL_SECTION themeLock_ = {}; // created by Start, destroyed by Shutdown
+    CRITICAL_SECTION themeLock_ = {};          // created by Start, destroyed by Shutdown
+    std::atomic<bool> themesDeferred_ = false; // Start's reference is still to be taken
     HMODULE themeLibrary_ = nullptr;
     int32_t themeCount_ = 0;
     TThemeApi themeApi_;

@@ -200,11 +200,14 @@ int Frames(int rounds) {
     for (int i = 0; i < 5; ++i)
         timed(anew); // warming up
     // Every frame of a turn is timed right after a frame of the anchor, so that the load of the
-    // machine weighs alike on both; the ratio is taken turn by turn.
-    std::vector<double> anewTimes, unchangedTimes, turnTimes, ratios, worstRatios;
-    bool forward = true;
+    // machine weighs alike on both. The mean ratio is taken turn by turn; the heaviest frame is
+    // the frame (by direction and number) whose ratio has the highest median over the rounds, as
+    // the largest of one turn's noisy ratios would overstate it.
+    std::vector<double> anewTimes, unchangedTimes, turnTimes, ratios;
+    std::vector<std::vector<double>> frameRatios[2], frameTimes[2]; // [backward][frame]
     for (int round = 0; round < rounds; ++round) {
-        double anchorSum = 0, turnSum = 0, worst = 0;
+        const bool forward = round % 2 == 0;
+        double anchorSum = 0, turnSum = 0;
         int frames = 0;
         double anchor = timed(anew);
         auto last = TClock::now();
@@ -216,28 +219,52 @@ int Frames(int rounds) {
             const double turn = Seconds(last) * 1000;
             anchorSum += anchor;
             turnSum += turn;
-            worst = std::max(worst, turn / anchor);
+            auto& byFrame = frameRatios[forward ? 0 : 1];
+            auto& timesByFrame = frameTimes[forward ? 0 : 1];
+            if (byFrame.size() <= size_t(frames)) {
+                byFrame.resize(size_t(frames) + 1);
+                timesByFrame.resize(size_t(frames) + 1);
+            }
+            byFrame[size_t(frames)].push_back(turn / anchor);
+            timesByFrame[size_t(frames)].push_back(turn);
             ++frames;
             anchor = timed(anew);
             unchangedTimes.push_back(timed(unchanged));
             last = TClock::now();
         }
         turning.Settle();
-        forward = !forward;
         anewTimes.push_back(anchorSum / frames);
         turnTimes.push_back(turnSum / frames);
         ratios.push_back(turnSum / anchorSum);
-        worstRatios.push_back(worst);
     }
     const double full = Median(anewTimes), turn = Median(turnTimes);
     std::printf("page turning at 1920x1080, two 960x1080 pages, medians of %d turns:\n", rounds);
-    std::printf("  full frame drawn anew   %7.2f ms  (the anchor)\n", full);
+    std::printf("  full frame drawn anew   %7.2f ms  %6.1f frames/s   (the anchor)\n", full,
+                1000 / full);
     std::printf("  full frame unchanged    %7.2f ms\n", Median(unchangedTimes));
     std::printf("  turn frame, mean        %7.2f ms  %6.1f frames/s   turn / full %.2f "
                 "(target <= 1.5)\n",
                 turn, 1000 / turn, Median(ratios));
-    std::printf("  turn frame, heaviest                 heaviest / its anchor frame %.2f\n",
-                Median(worstRatios));
+    double heaviest = 0, heaviestTime = 0;
+    int heaviestFrame = 0, heaviestBackward = 0;
+    for (int backward = 0; backward < 2; ++backward) {
+        std::printf("  %s, frame by frame / its anchor:", backward ? "back" : "forward");
+        for (size_t frame = 0; frame < frameRatios[backward].size(); ++frame) {
+            const double ratio = Median(frameRatios[backward][frame]);
+            std::printf(" %.2f", ratio);
+            if (ratio > heaviest) {
+                heaviest = ratio;
+                heaviestTime = Median(frameTimes[backward][frame]);
+                heaviestFrame = int(frame);
+                heaviestBackward = backward;
+            }
+        }
+        std::printf("\n");
+    }
+    std::printf("  turn frame, heaviest    %7.2f ms  %6.1f frames/s   heaviest / its anchor %.2f "
+                "(target <= 1.5; %s, frame %d)\n",
+                heaviestTime, 1000 / heaviestTime, heaviest, heaviestBackward ? "back" : "forward",
+                heaviestFrame + 1);
     return 0;
 }
 

@@ -365,4 +365,25 @@ TEST(Raster, ScalesByAveragingAndMapsAPolygonWithSmoothEdges) {
     MapPolygon(target.View(), {0, 0, 20, 8}, square, SourceOf(face), {1, 0, -5, 0, 1, -5});
     EXPECT_EQ(target.pixels[10 * 20 + 10], Rgb(0, 0, 200));
     EXPECT_EQ(target.pixels[7 * 20 + 10], Rgb(200, 0, 0));
+
+    // Samples that start outside the picture and stay there over the row, the map barely moving
+    // across it, are clamped to its edge: nothing beyond the polygon's own pixels is touched.
+    target.Resize(20, 4, Rgb(0, 0, 200));
+    TPolygon strip;
+    strip.Add({0, 2});
+    strip.Add({3, 2});
+    strip.Add({3, 4});
+    strip.Add({0, 4});
+    MapPolygon(target.View(), {0, 0, 20, 4}, strip, SourceOf(face), {0.001, 0, -0.3, 0, 1, 0});
+    EXPECT_EQ(target.pixels[2 * 20 + 1], Rgb(200, 0, 0));
+    EXPECT_EQ(target.pixels[2 * 20 + 15], Rgb(0, 0, 200));
+    EXPECT_EQ(target.pixels[3 * 20 + 15], Rgb(0, 0, 200));
+
+    // Bilinear: down by the fraction of v, across by that of u (the run eight pixels wide).
+    for (int32_t y = 0; y < 10; ++y)
+        for (int32_t x = 0; x < 10; ++x)
+            face.pixels[size_t(y * 10 + x)] = Rgb(uint32_t(x) * 20, uint32_t(y) * 20, 0);
+    target.Resize(20, 20, Rgb(0, 0, 200));
+    MapPolygon(target.View(), {0, 0, 20, 20}, square, SourceOf(face), {1, 0, -4.75, 0, 1, -4.5});
+    EXPECT_EQ(target.pixels[10 * 20 + 10], Rgb(105, 110, 0));
 }

@@ -128,6 +128,7 @@ protected:
 
 TEST_F(OptionalApiBinding, BindsEverythingOnANewEnoughSystem) {
     api.Start();
+    EXPECT_EQ(fake.loads.count("uxtheme.dll"), 0u); // bound at the first use of themes
     EXPECT_TRUE(api.IsNtPlatform());
     EXPECT_FALSE(api.IsVersion4());
     EXPECT_TRUE(api.HasLayeredWindows());
