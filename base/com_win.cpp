@@ -1,7 +1,8 @@
 #include "base/com_win.h"
 
 #include <algorithm>
-#include <atomic>
+
+#include "base/com_object_win.h"
 
 namespace {
 
@@ -25,27 +26,14 @@ std::string SystemTextFor(HRESULT code) {
     return result;
 }
 
-class TStreamAdapter final : public IStream {
+class TStreamAdapter final : public TComObject<TStreamAdapter, IStream> {
 public:
     explicit TStreamAdapter(std::shared_ptr<TStream> stream) : stream_(std::move(stream)) {}
 
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-        if (!out)
-            return E_POINTER;
-        if (iid == IID_IUnknown || iid == IID_ISequentialStream || iid == IID_IStream) {
-            *out = static_cast<IStream*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *out = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++refs_; }
-    ULONG STDMETHODCALLTYPE Release() override {
-        const ULONG n = --refs_;
-        if (n == 0)
-            delete this;
-        return n;
+    static const auto& Faces() {
+        static const TFace faces[] = {TFace::As<IStream>(IID_IStream),
+                                      TFace::As<IStream>(IID_ISequentialStream)};
+        return faces;
     }
 
     HRESULT STDMETHODCALLTYPE Read(void* buffer, ULONG count, ULONG* done) override {
@@ -146,7 +134,6 @@ public:
 
 private:
     std::shared_ptr<TStream> stream_;
-    std::atomic<ULONG> refs_{1};
 };
 
 } // namespace

@@ -36,7 +36,7 @@ bool NamesFile(std::wstring_view url, std::wstring_view file) {
 
 // The callback of one request. It holds the control, so that a late notification never reaches
 // a destroyed object.
-class TBindCallback final : public IBindStatusCallback {
+class TBindCallback final : public TComObject<TBindCallback, IBindStatusCallback> {
 public:
     TBindCallback(TStandinControl& owner, std::shared_ptr<TRequest> request)
         : owner_(owner), keep_(static_cast<IOleObject*>(&owner)), request_(std::move(request)) {
@@ -44,23 +44,9 @@ public:
     }
     ~TBindCallback() { StandinModuleUnlock(); }
 
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-        if (!out)
-            return E_POINTER;
-        if (iid == IID_IUnknown || iid == IID_IBindStatusCallback) {
-            *out = static_cast<IBindStatusCallback*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *out = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++refs_; }
-    ULONG STDMETHODCALLTYPE Release() override {
-        const ULONG n = --refs_;
-        if (n == 0)
-            delete this;
-        return n;
+    static const auto& Faces() {
+        static const TFace faces[] = {TFace::As<IBindStatusCallback>(IID_IBindStatusCallback)};
+        return faces;
     }
 
     HRESULT STDMETHODCALLTYPE OnStartBinding(DWORD, IBinding* binding) override {
@@ -185,7 +171,6 @@ private:
     TStandinControl& owner_;
     const ComPtr<IOleObject> keep_;
     const std::shared_ptr<TRequest> request_;
-    std::atomic<ULONG> refs_{1};
 };
 
 } // namespace

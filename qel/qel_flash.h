@@ -19,6 +19,7 @@
 #include <vector>
 #include <windows.h>
 
+#include "base/com_object_win.h"
 #include "base/com_win.h"
 #include "qel/qel_bitmap_win.h"
 #include "qel/qel_flash_events_win.h"
@@ -70,13 +71,12 @@ struct TEventSlot {
 };
 
 // The sink the control's events arrive at. Its reference count is the component's.
-class TEventDispatch final : public IDispatch {
+class TEventDispatch final : public TComPart<TEventDispatch, IDispatch> {
 public:
-    explicit TEventDispatch(TqelOleControl& control) : control_(control) {}
+    explicit TEventDispatch(TqelOleControl& control);
 
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override;
-    ULONG STDMETHODCALLTYPE AddRef() override;
-    ULONG STDMETHODCALLTYPE Release() override;
+    // IDispatch, also by the name of the control's event interface.
+    std::array<TFace, 2> Faces() const;
     HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override;
     HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT index, LCID locale, ITypeInfo** info) override;
     HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID iid, LPOLESTR* names, UINT count, LCID locale,

@@ -61,24 +61,12 @@ DecodeEventArguments(const DISPPARAMS* params, std::span<const TEventParameter> 
 
 // ---- the event sink
 
-HRESULT STDMETHODCALLTYPE TEventDispatch::QueryInterface(REFIID iid, void** out) {
-    if (!out)
-        return E_POINTER;
-    if (iid == IID_IUnknown || iid == IID_IDispatch ||
-        iid == control_.Descriptor().eventInterface) {
-        *out = static_cast<IDispatch*>(this);
-        AddRef();
-        return S_OK;
-    }
-    *out = nullptr;
-    return E_NOINTERFACE;
-}
+TEventDispatch::TEventDispatch(TqelOleControl& control)
+    : TComPart(static_cast<IServiceProvider&>(control)), control_(control) {}
 
-ULONG STDMETHODCALLTYPE TEventDispatch::AddRef() {
-    return control_.AddRef();
-}
-ULONG STDMETHODCALLTYPE TEventDispatch::Release() {
-    return control_.Release();
+std::array<TEventDispatch::TFace, 2> TEventDispatch::Faces() const {
+    return {TFace::As<IDispatch>(IID_IDispatch),
+            TFace::As<IDispatch>(control_.Descriptor().eventInterface)};
 }
 
 HRESULT STDMETHODCALLTYPE TEventDispatch::GetTypeInfoCount(UINT* count) {
