@@ -165,6 +165,18 @@ std::wstring TBstr::Text() const {
     return BstrText(bstr_);
 }
 
+TExcepInfo::~TExcepInfo() {
+    SysFreeString(info_.bstrSource);
+    SysFreeString(info_.bstrDescription);
+    SysFreeString(info_.bstrHelpFile);
+}
+
+const EXCEPINFO& TExcepInfo::Filled() {
+    if (const auto fill = std::exchange(info_.pfnDeferredFillIn, nullptr))
+        fill(&info_);
+    return info_;
+}
+
 std::wstring BstrText(BSTR bstr) {
     return bstr ? std::wstring(bstr, SysStringLen(bstr)) : std::wstring();
 }

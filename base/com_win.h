@@ -74,6 +74,31 @@ private:
     BSTR bstr_ = nullptr;
 };
 
+// Owns a VARIANT: empty when made, cleared on every exit.
+struct TVariant {
+    VARIANT value;
+    TVariant() { VariantInit(&value); }
+    ~TVariant() { VariantClear(&value); }
+    TVariant(const TVariant&) = delete;
+    TVariant& operator=(const TVariant&) = delete;
+};
+
+// Owns what a dispatch call reports in its EXCEPINFO: the three strings are freed on every exit.
+class TExcepInfo {
+public:
+    TExcepInfo() = default;
+    ~TExcepInfo();
+    TExcepInfo(const TExcepInfo&) = delete;
+    TExcepInfo& operator=(const TExcepInfo&) = delete;
+
+    EXCEPINFO* Out() { return &info_; }
+    // After a deferred fill-in, when the callee asked for one.
+    const EXCEPINFO& Filled();
+
+private:
+    EXCEPINFO info_{};
+};
+
 // Copies a BSTR (which may be null) into a wide string.
 std::wstring BstrText(BSTR bstr);
 

@@ -107,17 +107,12 @@ HRESULT TStandinControl::FireEvent(DISPID dispid, ULONG count, const VARIANT* ar
     DISPPARAMS params{reversed.data(), nullptr, count, 0};
     for (const ComPtr<IUnknown>& sink : sinks) {
         auto* target = static_cast<IDispatch*>(sink.Get());
-        VARIANT result;
-        VariantInit(&result);
-        EXCEPINFO exception{};
+        TVariant result;
+        TExcepInfo exception;
         UINT argumentError = 0;
         Out(L"event.Invoke", text,
-            target->Invoke(dispid, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, &result,
-                           &exception, &argumentError));
-        VariantClear(&result);
-        SysFreeString(exception.bstrSource);
-        SysFreeString(exception.bstrDescription);
-        SysFreeString(exception.bstrHelpFile);
+            target->Invoke(dispid, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params,
+                           &result.value, exception.Out(), &argumentError));
     }
     return S_OK;
 }

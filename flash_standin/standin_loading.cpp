@@ -155,13 +155,12 @@ private:
         } else if (medium.tymed == TYMED_HGLOBAL && medium.hGlobal) {
             const SIZE_T available = GlobalSize(medium.hGlobal);
             const SIZE_T n = size < available ? size : available;
-            if (const void* memory = GlobalLock(medium.hGlobal)) {
+            const TGlobalLock locked(medium.hGlobal);
+            if (const auto* memory = static_cast<const uint8_t*>(locked.Data())) {
                 if (bytes.size() + n <= kMaxDelivery)
-                    bytes.insert(bytes.end(), static_cast<const uint8_t*>(memory),
-                                 static_cast<const uint8_t*>(memory) + n);
+                    bytes.insert(bytes.end(), memory, memory + n);
                 else
                     request_->tooLarge = true;
-                GlobalUnlock(medium.hGlobal);
             }
         }
         // Files on disk are never read: everything must come through the host.

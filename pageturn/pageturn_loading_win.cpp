@@ -92,11 +92,9 @@ private:
                 const SIZE_T n = std::min<SIZE_T>(size, GlobalSize(medium.hGlobal));
                 if (bytes.size() + n > kMaxDelivery)
                     return Refuse();
-                if (const void* memory = GlobalLock(medium.hGlobal)) {
-                    bytes.insert(bytes.end(), static_cast<const uint8_t*>(memory),
-                                 static_cast<const uint8_t*>(memory) + n);
-                    GlobalUnlock(medium.hGlobal);
-                }
+                const TGlobalLock locked(medium.hGlobal);
+                if (const auto* memory = static_cast<const uint8_t*>(locked.Data()))
+                    bytes.insert(bytes.end(), memory, memory + n);
             }
         } catch (const std::bad_alloc&) {
             Refuse();

@@ -462,17 +462,12 @@ void TPageTurnControl::FireEvent(DISPID dispid, std::vector<VARIANT> args) {
     // The host may let go of the control from a handler.
     const ComPtr<IOleObject> keep(this);
     for (const ComPtr<IUnknown>& sink : eventPoint_.Sinks()) {
-        VARIANT result;
-        VariantInit(&result);
-        EXCEPINFO exception{};
+        TVariant result;
+        TExcepInfo exception;
         UINT argumentError = 0;
         static_cast<IDispatch*>(sink.Get())
-            ->Invoke(dispid, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, &result,
-                     &exception, &argumentError);
-        VariantClear(&result);
-        SysFreeString(exception.bstrSource);
-        SysFreeString(exception.bstrDescription);
-        SysFreeString(exception.bstrHelpFile);
+            ->Invoke(dispid, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, &result.value,
+                     exception.Out(), &argumentError);
     }
 }
 

@@ -168,7 +168,7 @@ public:
     bool HasStoredData() const { return hostedObject_ != nullptr; }
     std::vector<uint8_t> SaveStoredData();
     void LoadStoredData(const std::vector<uint8_t>& bytes);
-    bool HasStoredState() const { return storedState_ != nullptr; }
+    bool HasStoredState() const { return static_cast<bool>(storedState_); }
     // Declares "ControlData" in the component's stored description.
     void DefineProperties(TFiler& filer) override;
     std::string ClassName() const override { return "TqelOleControl"; }
@@ -375,7 +375,6 @@ private:
     void InstantiateControl();
     void EnsureClientSite();
     void DisconnectControl();
-    void ReleaseStoredState();
     void Connect(REFIID iid, IUnknown* sink, DWORD& cookie);
     void Disconnect(REFIID iid, DWORD& cookie);
     IOleClientSite* ClientSite() { return static_cast<IOleClientSite*>(this); }
@@ -391,7 +390,7 @@ private:
     std::unique_ptr<TEventDispatch> eventSink_;
     std::vector<std::unique_ptr<TFont>> fonts_;
     std::vector<ComPtr<IPictureDisp>> pictures_;
-    HGLOBAL storedState_ = nullptr;
+    TGlobalMemory storedState_;
 
     ComPtr<IOleObject_Flash> hostedObject_;
     ComPtr<IPersistStreamInit> persistIntf_;

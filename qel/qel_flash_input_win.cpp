@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "base/scoped_flag.h"
 #include "qel/qel_flash.h"
 #include "ui/application_win.h"
 
@@ -183,13 +184,11 @@ HRESULT STDMETHODCALLTYPE TqelOleControl::SetFocus(BOOL) {
 HRESULT STDMETHODCALLTYPE TqelOleControl::OnDefWindowMessage(UINT message, WPARAM wParam,
                                                              LPARAM lParam, LRESULT* result) {
     try {
-        ++defaultMessageDepth_;
+        const TScopedDepth nested(defaultMessageDepth_);
         const LRESULT answer = Perform(message, wParam, lParam);
-        --defaultMessageDepth_;
         if (result)
             *result = answer;
     } catch (...) {
-        --defaultMessageDepth_;
         return E_FAIL;
     }
     return S_OK;

@@ -4,6 +4,7 @@
 #include <windowsx.h>
 
 #include "base/errors.h"
+#include "base/handles_win.h"
 #include "base/platform.h"
 #include "ui/application_win.h"
 
@@ -31,9 +32,8 @@ void MoveWindowOrigin(HDC dc, int dx, int dy) {
 }
 
 void FillWithColor(HDC dc, const RECT& rect, TColor color) {
-    const HBRUSH brush = CreateSolidBrush(ColorToRGB(color));
-    FillRect(dc, &rect, brush);
-    DeleteObject(brush);
+    const TGdiObject brush(CreateSolidBrush(ColorToRGB(color)));
+    FillRect(dc, &rect, static_cast<HBRUSH>(brush.Get()));
 }
 
 } // namespace

@@ -2,6 +2,8 @@
 
 #include "base/com_object_win.h"
 #include "base/com_win.h"
+#include "base/handles_win.h"
+#include "base/scoped_flag.h"
 
 TEST(StreamAdapter, ServesItsStreamUntilTheLastReferenceGoesAndThenLetsGoOfIt) {
     auto stream = std::make_shared<TStringStream>("bytes");
@@ -103,4 +105,43 @@ TEST(ComObject, AnswersFromItsTableWithOneIdentityAndGoesAtTheLastRelease) {
     EXPECT_FALSE(gone);
     EXPECT_EQ(persist->Release(), 0u);
     EXPECT_TRUE(gone);
+}
+
+TEST(Owners, GiveBackWhatTheyTookOnEveryExit) {
+    // A nested guard of a flag leaves it as the outer one set it; a depth counts down on a throw.
+    bool flag = false;
+    int depth = 0;
+    {
+        const TScopedFlag outer(flag);
+        { const TScopedFlag inner(flag); }
+        EXPECT_TRUE(flag);
+        try {
+            const TScopedDepth nested(depth);
+            EXPECT_EQ(depth, 1);
+            throw TError("out");
+        } catch (const TError&) {
+        }
+    }
+    EXPECT_FALSE(flag);
+    EXPECT_EQ(depth, 0);
+
+    // What a device context held before comes back, however many objects were selected since.
+    const TMemoryDc dc(CreateCompatibleDC(nullptr));
+    const HGDIOBJ original = GetCurrentObject(dc.Get(), OBJ_BITMAP);
+    const TGdiObject first(CreateBitmap(1, 1, 1, 1, nullptr)),
+        second(CreateBitmap(1, 1, 1, 1, nullptr));
+    {
+        const TSelectedObject selected(dc.Get(), first.Get());
+        selected.Select(second.Get());
+        EXPECT_EQ(GetCurrentObject(dc.Get(), OBJ_BITMAP), second.Get());
+    }
+    EXPECT_EQ(GetCurrentObject(dc.Get(), OBJ_BITMAP), original);
+
+    const TGlobalMemory memory(GlobalAlloc(GMEM_MOVEABLE, 4));
+    {
+        const TGlobalLock locked(memory.Get());
+        ASSERT_NE(locked.Data(), nullptr);
+        EXPECT_EQ(GlobalFlags(memory.Get()) & GMEM_LOCKCOUNT, 1u);
+    }
+    EXPECT_EQ(GlobalFlags(memory.Get()) & GMEM_LOCKCOUNT, 0u);
 }
