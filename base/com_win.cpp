@@ -165,6 +165,67 @@ std::wstring TBstr::Text() const {
     return BstrText(bstr_);
 }
 
+namespace {
+
+std::optional<int32_t> ExactInteger(const VARIANT& v) {
+    switch (V_VT(&v)) {
+    case VT_I1:
+        return V_I1(&v);
+    case VT_UI1:
+        return V_UI1(&v);
+    case VT_I2:
+        return V_I2(&v);
+    case VT_UI2:
+        return V_UI2(&v);
+    case VT_BOOL:
+        return V_BOOL(&v);
+    case VT_I4:
+    case VT_INT:
+    case VT_ERROR:
+        return V_I4(&v);
+    case VT_UI4:
+    case VT_UINT:
+        return static_cast<int32_t>(V_UI4(&v));
+    default:
+        return std::nullopt;
+    }
+}
+
+std::optional<int32_t> RoundedInteger(const VARIANT& v) {
+    switch (V_VT(&v) & ~VT_BYREF) {
+    case VT_I1:
+    case VT_UI1:
+    case VT_I2:
+    case VT_UI2:
+    case VT_I4:
+    case VT_UI4:
+    case VT_INT:
+    case VT_UINT:
+    case VT_I8:
+    case VT_UI8:
+    case VT_R4:
+    case VT_R8:
+    case VT_CY:
+    case VT_DECIMAL:
+        break;
+    default:
+        return std::nullopt;
+    }
+    // A reference to nothing is never read.
+    if ((V_VT(&v) & VT_BYREF) && !V_BYREF(&v))
+        return std::nullopt;
+    TVariant converted;
+    if (FAILED(VariantChangeType(&converted.value, const_cast<VARIANT*>(&v), 0, VT_I4)))
+        return std::nullopt;
+    return V_I4(&converted.value);
+}
+
+} // namespace
+
+std::optional<int32_t> VariantInteger(const VARIANT& value, TIntegerRule rule) {
+    return rule == TIntegerRule::Exact ? ExactInteger(value) : RoundedInteger(value);
+}
+
 TExcepInfo::~TExcepInfo() {
     SysFreeString(info_.bstrSource);
     SysFreeString(info_.bstrDescription);

@@ -2,9 +2,11 @@
 // COM helpers: counted references, BSTR ownership, failures as TOleError, and an IStream over
 // the program's byte streams.
 
+#include <cstdint>
 #include <memory>
 #include <objidl.h>
 #include <oleauto.h>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -82,6 +84,18 @@ struct TVariant {
     TVariant(const TVariant&) = delete;
     TVariant& operator=(const TVariant&) = delete;
 };
+
+// How VariantInteger reads a value.
+enum class TIntegerRule {
+    // Integer kinds by value, their bits as they are (true is -1, an unsigned or error value
+    // keeps its bits); a text or floating-point value is no integer.
+    Exact,
+    // Any number, by value or by reference, fractions rounded; nothing beyond 32 bits.
+    Rounded,
+};
+
+// A VARIANT's value as a 32-bit integer, or nothing when the rule does not take it.
+std::optional<int32_t> VariantInteger(const VARIANT& value, TIntegerRule rule);
 
 // Owns what a dispatch call reports in its EXCEPINFO: the three strings are freed on every exit.
 class TExcepInfo {

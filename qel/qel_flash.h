@@ -407,7 +407,8 @@ private:
     ULONG refCount_ = 0;
     bool creationFailed_ = false;
 
-    // Re-entry guards of OnChanged: colour, enabled, font and fore colour.
+    // Re-entry guards of OnChanged: back colour, enabled and font. The fore colour is the font's
+    // colour and shares the font's guard; writingPicture_ guards WritePictureProperty.
     bool changingColor_ = false;
     bool changingEnabled_ = false;
     bool changingFont_ = false;

@@ -6,36 +6,6 @@
 #include "qel/qel_flash.h"
 #include "ui/application_win.h"
 
-namespace {
-
-// An integer parameter takes any integer-typed argument's value; nothing is converted between
-// kinds (a text or a floating-point value never becomes an integer).
-std::optional<int32_t> IntegerOf(const VARIANT& v) {
-    switch (V_VT(&v)) {
-    case VT_I1:
-        return V_I1(&v);
-    case VT_UI1:
-        return V_UI1(&v);
-    case VT_I2:
-        return V_I2(&v);
-    case VT_UI2:
-        return V_UI2(&v);
-    case VT_BOOL:
-        return V_BOOL(&v);
-    case VT_I4:
-    case VT_INT:
-    case VT_ERROR:
-        return V_I4(&v);
-    case VT_UI4:
-    case VT_UINT:
-        return static_cast<int32_t>(V_UI4(&v));
-    default:
-        return std::nullopt;
-    }
-}
-
-} // namespace
-
 std::optional<std::vector<TEventValue>>
 DecodeEventArguments(const DISPPARAMS* params, std::span<const TEventParameter> signature) {
     const UINT count = params ? params->cArgs : 0;
@@ -46,7 +16,7 @@ DecodeEventArguments(const DISPPARAMS* params, std::span<const TEventParameter> 
     for (size_t i = 0; i < signature.size(); ++i) {
         const VARIANT& argument = params->rgvarg[count - 1 - i];
         if (signature[i] == TEventParameter::Integer) {
-            const std::optional<int32_t> value = IntegerOf(argument);
+            const std::optional<int32_t> value = VariantInteger(argument, TIntegerRule::Exact);
             if (!value)
                 return std::nullopt;
             values.emplace_back(*value);

@@ -7,12 +7,6 @@
 
 namespace {
 
-void MoveWindowOrigin(HDC dc, int dx, int dy) {
-    POINT origin;
-    GetWindowOrgEx(dc, &origin);
-    SetWindowOrgEx(dc, origin.x - dx, origin.y - dy, nullptr);
-}
-
 TRect ToTRect(const RECT& r) {
     return {r.left, r.top, r.right, r.bottom};
 }

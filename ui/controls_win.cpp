@@ -8,6 +8,12 @@
 #include "base/platform.h"
 #include "ui/application_win.h"
 
+void MoveWindowOrigin(HDC dc, int dx, int dy) {
+    POINT origin;
+    GetWindowOrgEx(dc, &origin);
+    SetWindowOrgEx(dc, origin.x - dx, origin.y - dy, nullptr);
+}
+
 namespace {
 
 constexpr char kWindowClass[] = "LeafturnWindow";
@@ -22,13 +28,6 @@ bool IsButtonDown(UINT message) {
 }
 bool IsButtonUp(UINT message) {
     return message == WM_LBUTTONUP || message == WM_RBUTTONUP || message == WM_MBUTTONUP;
-}
-
-// Moves the logical origin so that (dx, dy) becomes (0, 0).
-void MoveWindowOrigin(HDC dc, int dx, int dy) {
-    POINT origin;
-    GetWindowOrgEx(dc, &origin);
-    SetWindowOrgEx(dc, origin.x - dx, origin.y - dy, nullptr);
 }
 
 void FillWithColor(HDC dc, const RECT& rect, TColor color) {
