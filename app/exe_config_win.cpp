@@ -67,12 +67,9 @@ std::wstring ElementText(IXMLDOMNode* element) {
     if (count == 1 && SUCCEEDED(children->get_item(0, &child)) && child &&
         SUCCEEDED(child->get_nodeType(&type)) &&
         (type == NODE_TEXT || type == NODE_CDATA_SECTION)) {
-        VARIANT value;
-        VariantInit(&value);
-        child->get_nodeValue(&value);
-        std::wstring text = V_VT(&value) == VT_BSTR ? BstrText(V_BSTR(&value)) : std::wstring();
-        VariantClear(&value);
-        return text;
+        TVariant value;
+        child->get_nodeValue(&value.value);
+        return V_VT(&value.value) == VT_BSTR ? BstrText(V_BSTR(&value.value)) : std::wstring();
     }
     throw TError("Element does not contain a single text node");
 }

@@ -1,7 +1,8 @@
 #include "base/com_win.h"
 
 #include <algorithm>
-#include <atomic>
+
+#include "base/com_object_win.h"
 
 namespace {
 
@@ -25,27 +26,14 @@ std::string SystemTextFor(HRESULT code) {
     return result;
 }
 
-class TStreamAdapter final : public IStream {
+class TStreamAdapter final : public TComObject<TStreamAdapter, IStream> {
 public:
     explicit TStreamAdapter(std::shared_ptr<TStream> stream) : stream_(std::move(stream)) {}
 
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-        if (!out)
-            return E_POINTER;
-        if (iid == IID_IUnknown || iid == IID_ISequentialStream || iid == IID_IStream) {
-            *out = static_cast<IStream*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *out = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++refs_; }
-    ULONG STDMETHODCALLTYPE Release() override {
-        const ULONG n = --refs_;
-        if (n == 0)
-            delete this;
-        return n;
+    static const auto& Faces() {
+        static const TFace faces[] = {TFace::As<IStream>(IID_IStream),
+                                      TFace::As<IStream>(IID_ISequentialStream)};
+        return faces;
     }
 
     HRESULT STDMETHODCALLTYPE Read(void* buffer, ULONG count, ULONG* done) override {
@@ -146,7 +134,6 @@ public:
 
 private:
     std::shared_ptr<TStream> stream_;
-    std::atomic<ULONG> refs_{1};
 };
 
 } // namespace
@@ -176,6 +163,79 @@ void TBstr::Reset(BSTR bstr) {
 
 std::wstring TBstr::Text() const {
     return BstrText(bstr_);
+}
+
+namespace {
+
+std::optional<int32_t> ExactInteger(const VARIANT& v) {
+    switch (V_VT(&v)) {
+    case VT_I1:
+        return V_I1(&v);
+    case VT_UI1:
+        return V_UI1(&v);
+    case VT_I2:
+        return V_I2(&v);
+    case VT_UI2:
+        return V_UI2(&v);
+    case VT_BOOL:
+        return V_BOOL(&v);
+    case VT_I4:
+    case VT_INT:
+    case VT_ERROR:
+        return V_I4(&v);
+    case VT_UI4:
+    case VT_UINT:
+        return static_cast<int32_t>(V_UI4(&v));
+    default:
+        return std::nullopt;
+    }
+}
+
+std::optional<int32_t> RoundedInteger(const VARIANT& v) {
+    switch (V_VT(&v) & ~VT_BYREF) {
+    case VT_I1:
+    case VT_UI1:
+    case VT_I2:
+    case VT_UI2:
+    case VT_I4:
+    case VT_UI4:
+    case VT_INT:
+    case VT_UINT:
+    case VT_I8:
+    case VT_UI8:
+    case VT_R4:
+    case VT_R8:
+    case VT_CY:
+    case VT_DECIMAL:
+        break;
+    default:
+        return std::nullopt;
+    }
+    // A reference to nothing is never read.
+    if ((V_VT(&v) & VT_BYREF) && !V_BYREF(&v))
+        return std::nullopt;
+    TVariant converted;
+    if (FAILED(VariantChangeType(&converted.value, const_cast<VARIANT*>(&v), 0, VT_I4)))
+        return std::nullopt;
+    return V_I4(&converted.value);
+}
+
+} // namespace
+
+std::optional<int32_t> VariantInteger(const VARIANT& value, TIntegerRule rule) {
+    return rule == TIntegerRule::Exact ? ExactInteger(value) : RoundedInteger(value);
+}
+
+TExcepInfo::~TExcepInfo() {
+    SysFreeString(info_.bstrSource);
+    SysFreeString(info_.bstrDescription);
+    SysFreeString(info_.bstrHelpFile);
+}
+
+const EXCEPINFO& TExcepInfo::Filled() {
+    if (const auto fill = std::exchange(info_.pfnDeferredFillIn, nullptr))
+        fill(&info_);
+    return info_;
 }
 
 std::wstring BstrText(BSTR bstr) {

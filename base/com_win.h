@@ -2,9 +2,11 @@
 // COM helpers: counted references, BSTR ownership, failures as TOleError, and an IStream over
 // the program's byte streams.
 
+#include <cstdint>
 #include <memory>
 #include <objidl.h>
 #include <oleauto.h>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -72,6 +74,43 @@ public:
 
 private:
     BSTR bstr_ = nullptr;
+};
+
+// Owns a VARIANT: empty when made, cleared on every exit.
+struct TVariant {
+    VARIANT value;
+    TVariant() { VariantInit(&value); }
+    ~TVariant() { VariantClear(&value); }
+    TVariant(const TVariant&) = delete;
+    TVariant& operator=(const TVariant&) = delete;
+};
+
+// How VariantInteger reads a value.
+enum class TIntegerRule {
+    // Integer kinds by value, their bits as they are (true is -1, an unsigned or error value
+    // keeps its bits); a text or floating-point value is no integer.
+    Exact,
+    // Any number, by value or by reference, fractions rounded; nothing beyond 32 bits.
+    Rounded,
+};
+
+// A VARIANT's value as a 32-bit integer, or nothing when the rule does not take it.
+std::optional<int32_t> VariantInteger(const VARIANT& value, TIntegerRule rule);
+
+// Owns what a dispatch call reports in its EXCEPINFO: the three strings are freed on every exit.
+class TExcepInfo {
+public:
+    TExcepInfo() = default;
+    ~TExcepInfo();
+    TExcepInfo(const TExcepInfo&) = delete;
+    TExcepInfo& operator=(const TExcepInfo&) = delete;
+
+    EXCEPINFO* Out() { return &info_; }
+    // After a deferred fill-in, when the callee asked for one.
+    const EXCEPINFO& Filled();
+
+private:
+    EXCEPINFO info_{};
 };
 
 // Copies a BSTR (which may be null) into a wide string.

@@ -69,3 +69,42 @@ using TMemoryDc = TOwnedHandle<TMemoryDcTraits>;
 using TLibrary = TOwnedHandle<TModuleTraits>;
 using TGlobalMemory = TOwnedHandle<TGlobalMemoryTraits>;
 using TWindowHandle = TOwnedHandle<TWindowTraits>;
+
+// Selects an object into a device context for the lifetime of a block and puts back what was
+// selected before, on every exit.
+class TSelectedObject {
+public:
+    TSelectedObject(HDC dc, HGDIOBJ object) : dc_(dc), previous_(SelectObject(dc, object)) {}
+    ~TSelectedObject() {
+        if (previous_ && previous_ != HGDI_ERROR)
+            SelectObject(dc_, previous_);
+    }
+    TSelectedObject(const TSelectedObject&) = delete;
+    TSelectedObject& operator=(const TSelectedObject&) = delete;
+
+    // Another object of the same kind; the one selected before this owner is still what returns.
+    void Select(HGDIOBJ object) const { SelectObject(dc_, object); }
+
+private:
+    HDC dc_;
+    HGDIOBJ previous_;
+};
+
+// Locks a block of global memory for the lifetime of a block; Data() is null when it cannot.
+class TGlobalLock {
+public:
+    explicit TGlobalLock(HGLOBAL memory)
+        : memory_(memory), data_(memory ? GlobalLock(memory) : nullptr) {}
+    ~TGlobalLock() {
+        if (data_)
+            GlobalUnlock(memory_);
+    }
+    TGlobalLock(const TGlobalLock&) = delete;
+    TGlobalLock& operator=(const TGlobalLock&) = delete;
+
+    void* Data() const { return data_; }
+
+private:
+    HGLOBAL memory_;
+    void* data_;
+};

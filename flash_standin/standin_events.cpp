@@ -4,26 +4,8 @@
 
 #include <algorithm>
 
-HRESULT TConnectionPoint::QueryInterface(REFIID iid, void** out) {
-    if (!out)
-        return E_POINTER;
-    if (iid == IID_IUnknown || iid == IID_IConnectionPoint) {
-        *out = static_cast<IConnectionPoint*>(this);
-        AddRef();
-        return S_OK;
-    }
-    *out = nullptr;
-    return E_NOINTERFACE;
-}
-
-// A point lives inside its control and is counted with it.
-ULONG TConnectionPoint::AddRef() {
-    return owner_.AddRef();
-}
-
-ULONG TConnectionPoint::Release() {
-    return owner_.Release();
-}
+TConnectionPoint::TConnectionPoint(TStandinControl& owner, const IID& iid)
+    : TComPart(static_cast<IOleObject&>(owner)), owner_(owner), iid_(iid) {}
 
 HRESULT TConnectionPoint::GetConnectionInterface(IID* iid) {
     return owner_.Call(
@@ -52,18 +34,9 @@ HRESULT TConnectionPoint::Advise(IUnknown* sink, DWORD* cookie) {
     return owner_.Call(
         L"Advise", [&] { return LogText::Interface(iid_); },
         [&](std::wstring& outputs) {
-            if (!cookie)
-                return E_POINTER;
-            *cookie = 0;
-            if (!sink)
-                return E_POINTER;
-            ComPtr<IUnknown> typed;
-            if (FAILED(
-                    sink->QueryInterface(iid_, reinterpret_cast<void**>(typed.GetAddressOf()))) ||
-                !typed)
-                return CONNECT_E_CANNOTCONNECT;
-            *cookie = nextCookie_++;
-            sinks_[*cookie] = typed;
+            const HRESULT result = sinks_.Advise(iid_, sink, cookie);
+            if (result != S_OK)
+                return result;
             outputs = L"cookie " + std::to_wstring(*cookie);
             return S_OK;
         });
@@ -72,15 +45,7 @@ HRESULT TConnectionPoint::Advise(IUnknown* sink, DWORD* cookie) {
 HRESULT TConnectionPoint::Unadvise(DWORD cookie) {
     return owner_.Call(
         L"Unadvise", [&] { return LogText::Interface(iid_) + L", " + std::to_wstring(cookie); },
-        [&](std::wstring&) {
-            // The sink is released after it has left the table, in case it calls back.
-            const auto found = sinks_.find(cookie);
-            if (found == sinks_.end())
-                return CONNECT_E_NOCONNECTION;
-            const ComPtr<IUnknown> sink = std::move(found->second);
-            sinks_.erase(found);
-            return S_OK;
-        });
+        [&](std::wstring&) { return sinks_.Unadvise(cookie); });
 }
 
 HRESULT TConnectionPoint::EnumConnections(IEnumConnections** out) {
@@ -91,13 +56,6 @@ HRESULT TConnectionPoint::EnumConnections(IEnumConnections** out) {
                 *out = nullptr;
             return E_NOTIMPL;
         });
-}
-
-std::vector<ComPtr<IUnknown>> TConnectionPoint::Sinks() const {
-    std::vector<ComPtr<IUnknown>> sinks;
-    for (const auto& [cookie, sink] : sinks_)
-        sinks.push_back(sink);
-    return sinks;
 }
 
 // IConnectionPointContainer
@@ -149,17 +107,12 @@ HRESULT TStandinControl::FireEvent(DISPID dispid, ULONG count, const VARIANT* ar
     DISPPARAMS params{reversed.data(), nullptr, count, 0};
     for (const ComPtr<IUnknown>& sink : sinks) {
         auto* target = static_cast<IDispatch*>(sink.Get());
-        VARIANT result;
-        VariantInit(&result);
-        EXCEPINFO exception{};
+        TVariant result;
+        TExcepInfo exception;
         UINT argumentError = 0;
         Out(L"event.Invoke", text,
-            target->Invoke(dispid, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, &result,
-                           &exception, &argumentError));
-        VariantClear(&result);
-        SysFreeString(exception.bstrSource);
-        SysFreeString(exception.bstrDescription);
-        SysFreeString(exception.bstrHelpFile);
+            target->Invoke(dispid, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params,
+                           &result.value, exception.Out(), &argumentError));
     }
     return S_OK;
 }

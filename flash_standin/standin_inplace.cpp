@@ -131,14 +131,13 @@ void TStandinControl::Deactivate() {
 void TStandinControl::ReadAmbient(DISPID dispid) {
     if (!ambient_)
         return;
-    VARIANT value;
-    VariantInit(&value);
+    TVariant value;
     DISPPARAMS none{};
-    const HRESULT result = ambient_->Invoke(dispid, IID_NULL, LOCALE_USER_DEFAULT,
-                                            DISPATCH_PROPERTYGET, &none, &value, nullptr, nullptr);
+    const HRESULT result =
+        ambient_->Invoke(dispid, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYGET, &none,
+                         &value.value, nullptr, nullptr);
     Out(L"site.Invoke", std::to_wstring(dispid) + L", PROPERTYGET", result,
-        SUCCEEDED(result) ? LogText::Variant(value) : std::wstring());
-    VariantClear(&value);
+        SUCCEEDED(result) ? LogText::Variant(value.value) : std::wstring());
 }
 
 // IOleWindow

@@ -36,7 +36,7 @@ bool NamesFile(std::wstring_view url, std::wstring_view file) {
 
 // The callback of one request. It holds the control, so that a late notification never reaches
 // a destroyed object.
-class TBindCallback final : public IBindStatusCallback {
+class TBindCallback final : public TComObject<TBindCallback, IBindStatusCallback> {
 public:
     TBindCallback(TStandinControl& owner, std::shared_ptr<TRequest> request)
         : owner_(owner), keep_(static_cast<IOleObject*>(&owner)), request_(std::move(request)) {
@@ -44,23 +44,9 @@ public:
     }
     ~TBindCallback() { StandinModuleUnlock(); }
 
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-        if (!out)
-            return E_POINTER;
-        if (iid == IID_IUnknown || iid == IID_IBindStatusCallback) {
-            *out = static_cast<IBindStatusCallback*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *out = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++refs_; }
-    ULONG STDMETHODCALLTYPE Release() override {
-        const ULONG n = --refs_;
-        if (n == 0)
-            delete this;
-        return n;
+    static const auto& Faces() {
+        static const TFace faces[] = {TFace::As<IBindStatusCallback>(IID_IBindStatusCallback)};
+        return faces;
     }
 
     HRESULT STDMETHODCALLTYPE OnStartBinding(DWORD, IBinding* binding) override {
@@ -169,13 +155,12 @@ private:
         } else if (medium.tymed == TYMED_HGLOBAL && medium.hGlobal) {
             const SIZE_T available = GlobalSize(medium.hGlobal);
             const SIZE_T n = size < available ? size : available;
-            if (const void* memory = GlobalLock(medium.hGlobal)) {
+            const TGlobalLock locked(medium.hGlobal);
+            if (const auto* memory = static_cast<const uint8_t*>(locked.Data())) {
                 if (bytes.size() + n <= kMaxDelivery)
-                    bytes.insert(bytes.end(), static_cast<const uint8_t*>(memory),
-                                 static_cast<const uint8_t*>(memory) + n);
+                    bytes.insert(bytes.end(), memory, memory + n);
                 else
                     request_->tooLarge = true;
-                GlobalUnlock(medium.hGlobal);
             }
         }
         // Files on disk are never read: everything must come through the host.
@@ -185,7 +170,6 @@ private:
     TStandinControl& owner_;
     const ComPtr<IOleObject> keep_;
     const std::shared_ptr<TRequest> request_;
-    std::atomic<ULONG> refs_{1};
 };
 
 } // namespace

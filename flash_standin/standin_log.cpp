@@ -5,6 +5,7 @@
 #include <servprov.h>
 #include <urlmon.h>
 
+#include "base/com_win.h"
 #include "base/handles_win.h"
 #include "base/text_win.h"
 #include "flash_standin/standin_control.h"
@@ -270,13 +271,9 @@ std::wstring Variant(const VARIANT& value) {
         return L"BYREF|" + Variant(*V_VARIANTREF(&value));
     if (type & VT_BYREF) {
         // The referenced value, read through a copy that owns nothing.
-        VARIANT target;
-        VariantInit(&target);
-        if (SUCCEEDED(VariantCopyInd(&target, const_cast<VARIANT*>(&value)))) {
-            std::wstring text = L"BYREF|" + Variant(target);
-            VariantClear(&target);
-            return text;
-        }
+        TVariant target;
+        if (SUCCEEDED(VariantCopyInd(&target.value, const_cast<VARIANT*>(&value))))
+            return L"BYREF|" + Variant(target.value);
         return L"BYREF " + Format(L"0x%04X", static_cast<unsigned>(type));
     }
     switch (type) {

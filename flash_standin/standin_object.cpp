@@ -67,30 +67,13 @@ HRESULT TStandinControl::QueryInterface(REFIID iid, void** out) {
     if (!out)
         return E_POINTER;
     *out = nullptr;
-    void* found = nullptr;
-    if (iid == IID_IUnknown || iid == IID_IOleObject)
-        found = static_cast<IOleObject*>(this);
-    else if (iid == IID_IPersist || iid == IID_IPersistStreamInit)
-        found = static_cast<IPersistStreamInit*>(this);
-    else if (iid == IID_IOleControl)
-        found = static_cast<IOleControl*>(this);
-    else if (iid == IID_IDispatch || iid == IID_IShockwaveFlash)
-        found = static_cast<IShockwaveFlash*>(this);
-    else if (iid == IID_IConnectionPointContainer)
-        found = static_cast<IConnectionPointContainer*>(this);
-    else if (iid == IID_IOleWindow || iid == IID_IOleInPlaceObject ||
-             iid == IID_IOleInPlaceObjectWindowless)
-        found = static_cast<IOleInPlaceObjectWindowless*>(this);
-    else if (iid == IID_IOleInPlaceActiveObject)
-        found = static_cast<IOleInPlaceActiveObject*>(this);
-    else if (iid == IID_IViewObject)
-        found = static_cast<IViewObject*>(this);
-    else if (iid == IID_IStandinControl) {
+    if (iid == IID_IStandinControl) {
         // The tests' own door: neither logged nor subject to faults.
         *out = static_cast<IStandinControl*>(this);
         AddRef();
         return S_OK;
     }
+    IUnknown* found = Face(iid);
     try {
         const std::wstring name = L"QueryInterface(" + LogText::Interface(iid) + L")";
         HRESULT result = found ? FaultFor(name) : E_NOINTERFACE;
@@ -109,17 +92,6 @@ HRESULT TStandinControl::QueryInterface(REFIID iid, void** out) {
         }
         return E_NOINTERFACE;
     }
-}
-
-ULONG TStandinControl::AddRef() {
-    return ++refs_;
-}
-
-ULONG TStandinControl::Release() {
-    const ULONG n = --refs_;
-    if (n == 0)
-        delete this;
-    return n;
 }
 
 HRESULT TStandinControl::FaultFor(const std::wstring& name) const {

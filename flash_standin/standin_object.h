@@ -16,8 +16,10 @@
 #include <urlmon.h>
 #include <windows.h>
 
+#include "base/com_object_win.h"
 #include "base/com_win.h"
 #include "base/handles_win.h"
+#include "base/sink_table_win.h"
 #include "base/text_win.h"
 #include "flash_standin/scene.h"
 #include "flash_standin/standin_control.h"
@@ -35,13 +37,14 @@ std::map<std::wstring, HRESULT> FaultsOfEnvironment();
 
 class TStandinControl;
 
-class TConnectionPoint final : public IConnectionPoint {
+class TConnectionPoint final : public TComPart<TConnectionPoint, IConnectionPoint> {
 public:
-    TConnectionPoint(TStandinControl& owner, const IID& iid) : owner_(owner), iid_(iid) {}
+    TConnectionPoint(TStandinControl& owner, const IID& iid);
 
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override;
-    ULONG STDMETHODCALLTYPE AddRef() override;
-    ULONG STDMETHODCALLTYPE Release() override;
+    static const auto& Faces() {
+        static const TFace faces[] = {TFace::As<IConnectionPoint>(IID_IConnectionPoint)};
+        return faces;
+    }
 
     HRESULT STDMETHODCALLTYPE GetConnectionInterface(IID* iid) override;
     HRESULT STDMETHODCALLTYPE GetConnectionPointContainer(IConnectionPointContainer** out) override;
@@ -51,14 +54,13 @@ public:
 
     // The connected sinks, each already the point's interface; a copy, so that a sink may
     // disconnect while it is being called.
-    std::vector<ComPtr<IUnknown>> Sinks() const;
-    void DisconnectAll() { sinks_.clear(); }
+    std::vector<ComPtr<IUnknown>> Sinks() const { return sinks_.Sinks(); }
+    void DisconnectAll() { sinks_.Clear(); }
 
 private:
     TStandinControl& owner_;
     const IID iid_;
-    DWORD nextCookie_ = 1;
-    std::map<DWORD, ComPtr<IUnknown>> sinks_;
+    TSinkTable sinks_;
 };
 
 // One file request of the control and what became of it.
@@ -90,25 +92,19 @@ struct TSceneState {
     std::wstring problem;                  // why the current page shows no picture
 };
 
-class TStandinControl final : public IOleObject,
-                              public IPersistStreamInit,
-                              public IOleControl,
-                              public IShockwaveFlash,
-                              public IConnectionPointContainer,
-                              public IOleInPlaceObjectWindowless,
-                              public IOleInPlaceActiveObject,
-                              public IViewObject,
-                              public IStandinControl {
+class TStandinControl final
+    : public TComObject<TStandinControl, IOleObject, IPersistStreamInit, IOleControl,
+                        IShockwaveFlash, IConnectionPointContainer, IOleInPlaceObjectWindowless,
+                        IOleInPlaceActiveObject, IViewObject, IStandinControl> {
 public:
     TStandinControl();
     ~TStandinControl();
     TStandinControl(const TStandinControl&) = delete;
     TStandinControl& operator=(const TStandinControl&) = delete;
 
-    // IUnknown
+    static const auto& Faces() { return PlayerControlFaces<TStandinControl>(); }
+    // The table's answer, logged and subject to the faults asked for.
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override;
-    ULONG STDMETHODCALLTYPE AddRef() override;
-    ULONG STDMETHODCALLTYPE Release() override;
 
     // IOleObject
     HRESULT STDMETHODCALLTYPE SetClientSite(IOleClientSite* site) override;
@@ -366,7 +362,6 @@ private:
     // Events (standin_events.cpp).
     HRESULT FireEvent(DISPID dispid, ULONG count, const VARIANT* args);
 
-    std::atomic<ULONG> refs_{1};
     TStandinLog log_;
     int depth_ = 0;
     std::deque<std::function<void()>> work_;

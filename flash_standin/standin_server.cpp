@@ -16,26 +16,19 @@ constexpr wchar_t kServerKey[] =
 constexpr wchar_t kDescription[] = L"Leafturn stand-in player control";
 
 // The one class object. It is static, so a reference to it holds the module instead.
-class TClassFactory final : public IClassFactory {
+class TClassFactory final : public TOwnedComObject<TClassFactory, IClassFactory> {
 public:
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-        if (!out)
-            return E_POINTER;
-        if (iid == IID_IUnknown || iid == IID_IClassFactory) {
-            *out = static_cast<IClassFactory*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *out = nullptr;
-        return E_NOINTERFACE;
+    static const auto& Faces() {
+        static const TFace faces[] = {TFace::As<IClassFactory>(IID_IClassFactory)};
+        return faces;
     }
     ULONG STDMETHODCALLTYPE AddRef() override {
         StandinModuleLock();
-        return 2;
+        return TComObjectOf::AddRef();
     }
     ULONG STDMETHODCALLTYPE Release() override {
         StandinModuleUnlock();
-        return 1;
+        return TComObjectOf::Release();
     }
     HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID iid, void** out) override {
         if (!out)

@@ -113,11 +113,10 @@ void TStandinControl::DrawPlaceholder(HDC dc, const RECT& area) const {
     if (veil && bits && source) {
         *static_cast<DWORD*>(bits) =
             (GetRValue(kVeilColor) << 16) | (GetGValue(kVeilColor) << 8) | GetBValue(kVeilColor);
-        const HGDIOBJ old = SelectObject(source.Get(), veil.Get());
+        const TSelectedObject selected(source.Get(), veil.Get());
         const BLENDFUNCTION blend = {AC_SRC_OVER, 0, kVeilAlpha, 0};
         AlphaBlend(dc, inner.left, inner.top, inner.right - inner.left, inner.bottom - inner.top,
                    source.Get(), 0, 0, 1, 1, blend);
-        SelectObject(source.Get(), old);
     }
 
     // What arrived, in the upper half only, so that the lower half shows the blend alone.

@@ -71,9 +71,8 @@ void DrawPictureScaled(HDC dc, const TPagePicture& picture, const RECT& area) {
     const TMemoryDc source(CreateCompatibleDC(dc));
     if (!source)
         return;
-    const HGDIOBJ old = SelectObject(source.Get(), picture.bitmap.Get());
+    const TSelectedObject selected(source.Get(), picture.bitmap.Get());
     const BLENDFUNCTION blend = {AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
     AlphaBlend(dc, fit.left, fit.top, RectWidth(fit), RectHeight(fit), source.Get(), 0, 0,
                picture.width, picture.height, blend);
-    SelectObject(source.Get(), old);
 }

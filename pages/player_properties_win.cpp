@@ -50,21 +50,19 @@ HRESULT TPlayerProperties::Invoke(DISPID dispid, WORD flags, DISPPARAMS* params,
         if (params->cNamedArgs != 1 || !params->rgdispidNamedArgs ||
             params->rgdispidNamedArgs[0] != DISPID_PROPERTYPUT)
             return DISP_E_PARAMNOTFOUND;
-        VARIANT converted;
-        VariantInit(&converted);
-        if (FAILED(VariantChangeType(&converted, &params->rgvarg[0], 0,
+        TVariant converted;
+        if (FAILED(VariantChangeType(&converted.value, &params->rgvarg[0], 0,
                                      static_cast<VARTYPE>(property->type)))) {
             if (argumentError)
                 *argumentError = 0;
             return DISP_E_TYPEMISMATCH;
         }
         if (property->type == TStoredType::Integer)
-            value.number = V_I4(&converted);
+            value.number = V_I4(&converted.value);
         else if (property->type == TStoredType::Flag)
-            value.number = V_BOOL(&converted) ? VARIANT_TRUE : VARIANT_FALSE;
+            value.number = V_BOOL(&converted.value) ? VARIANT_TRUE : VARIANT_FALSE;
         else
-            value.text = BstrText(V_BSTR(&converted));
-        VariantClear(&converted);
+            value.text = BstrText(V_BSTR(&converted.value));
         return S_OK;
     }
     if (flags & DISPATCH_PROPERTYGET) {

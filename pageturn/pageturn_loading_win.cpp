@@ -20,27 +20,14 @@ constexpr uint32_t kPaper = Rgb(250, 248, 243);
 
 // The callback of one request. It holds the control, so that a late notification never reaches
 // a destroyed object.
-class TBindCallback final : public IBindStatusCallback {
+class TBindCallback final : public TComObject<TBindCallback, IBindStatusCallback> {
 public:
     TBindCallback(TPageTurnControl& owner, std::shared_ptr<TFetch> fetch)
         : owner_(owner), keep_(static_cast<IOleObject*>(&owner)), fetch_(std::move(fetch)) {}
 
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-        if (!out)
-            return E_POINTER;
-        *out = nullptr;
-        if (iid != IID_IUnknown && iid != IID_IBindStatusCallback)
-            return E_NOINTERFACE;
-        *out = static_cast<IBindStatusCallback*>(this);
-        AddRef();
-        return S_OK;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++refs_; }
-    ULONG STDMETHODCALLTYPE Release() override {
-        const ULONG n = --refs_;
-        if (n == 0)
-            delete this;
-        return n;
+    static const auto& Faces() {
+        static const TFace faces[] = {TFace::As<IBindStatusCallback>(IID_IBindStatusCallback)};
+        return faces;
     }
 
     HRESULT STDMETHODCALLTYPE OnStartBinding(DWORD, IBinding*) override { return S_OK; }
@@ -105,11 +92,9 @@ private:
                 const SIZE_T n = std::min<SIZE_T>(size, GlobalSize(medium.hGlobal));
                 if (bytes.size() + n > kMaxDelivery)
                     return Refuse();
-                if (const void* memory = GlobalLock(medium.hGlobal)) {
-                    bytes.insert(bytes.end(), static_cast<const uint8_t*>(memory),
-                                 static_cast<const uint8_t*>(memory) + n);
-                    GlobalUnlock(medium.hGlobal);
-                }
+                const TGlobalLock locked(medium.hGlobal);
+                if (const auto* memory = static_cast<const uint8_t*>(locked.Data()))
+                    bytes.insert(bytes.end(), memory, memory + n);
             }
         } catch (const std::bad_alloc&) {
             Refuse();
@@ -124,7 +109,6 @@ private:
     TPageTurnControl& owner_;
     const ComPtr<IOleObject> keep_;
     const std::shared_ptr<TFetch> fetch_;
-    std::atomic<ULONG> refs_{1};
 };
 
 // A decoded picture as pixels of our own.

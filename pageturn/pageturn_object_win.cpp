@@ -21,25 +21,13 @@ constexpr SIZEL kDefaultExtent = {14552, 10583};
 // The version reported: the host passes every name under its own base from 10 on.
 constexpr long kVersion = 0x000A0000;
 
-// Asked for by tests and benchmarks to reach the object itself:
-// {0D6E3A55-2B7C-4E1F-8A90-3C5D7E9F1B24}
-constexpr IID IID_PageTurnSelf = {
-    0x0D6E3A55, 0x2B7C, 0x4E1F, {0x8A, 0x90, 0x3C, 0x5D, 0x7E, 0x9F, 0x1B, 0x24}};
-
 // The process's class object: static, so its reference count never frees it.
-class TClassObject final : public IClassFactory {
+class TClassObject final : public TOwnedComObject<TClassObject, IClassFactory> {
 public:
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-        if (!out)
-            return E_POINTER;
-        *out = nullptr;
-        if (iid != IID_IUnknown && iid != IID_IClassFactory)
-            return E_NOINTERFACE;
-        *out = static_cast<IClassFactory*>(this);
-        return S_OK;
+    static const auto& Faces() {
+        static const TFace faces[] = {TFace::As<IClassFactory>(IID_IClassFactory)};
+        return faces;
     }
-    ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
-    ULONG STDMETHODCALLTYPE Release() override { return 1; }
     HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID iid, void** out) override {
         if (!out)
             return E_POINTER;
@@ -71,6 +59,10 @@ template <typename Body> HRESULT Guarded(Body&& body) noexcept {
 
 } // namespace
 
+// {0D6E3A55-2B7C-4E1F-8A90-3C5D7E9F1B24}
+const IID TPageTurnControl::kSelf = {
+    0x0D6E3A55, 0x2B7C, 0x4E1F, {0x8A, 0x90, 0x3C, 0x5D, 0x7E, 0x9F, 0x1B, 0x24}};
+
 IClassFactory* PageTurnClassObject() {
     static TClassObject classObject;
     return &classObject;
@@ -85,59 +77,6 @@ TPageTurnControl::~TPageTurnControl() {
     timerWindow_.reset();
     for (const auto& [key, font] : fonts_)
         DeleteObject(font);
-}
-
-TPageTurnControl* TPageTurnControl::Of(IUnknown* object) {
-    TPageTurnControl* control = nullptr;
-    if (object &&
-        SUCCEEDED(object->QueryInterface(IID_PageTurnSelf, reinterpret_cast<void**>(&control))))
-        return control;
-    return nullptr;
-}
-
-HRESULT TPageTurnControl::QueryInterface(REFIID iid, void** out) {
-    if (!out)
-        return E_POINTER;
-    *out = nullptr;
-    if (iid == IID_PageTurnSelf) {
-        // The object itself, not counted: the caller holds a reference already.
-        *out = this;
-        return S_OK;
-    }
-    void* found = nullptr;
-    if (iid == IID_IUnknown || iid == IID_IOleObject)
-        found = static_cast<IOleObject*>(this);
-    else if (iid == IID_IPersist || iid == IID_IPersistStreamInit)
-        found = static_cast<IPersistStreamInit*>(this);
-    else if (iid == IID_IOleControl)
-        found = static_cast<IOleControl*>(this);
-    else if (iid == IID_IDispatch || iid == IID_IShockwaveFlash)
-        found = static_cast<IShockwaveFlash*>(this);
-    else if (iid == IID_IConnectionPointContainer)
-        found = static_cast<IConnectionPointContainer*>(this);
-    else if (iid == IID_IOleWindow || iid == IID_IOleInPlaceObject ||
-             iid == IID_IOleInPlaceObjectWindowless)
-        found = static_cast<IOleInPlaceObjectWindowless*>(this);
-    else if (iid == IID_IOleInPlaceActiveObject)
-        found = static_cast<IOleInPlaceActiveObject*>(this);
-    else if (iid == IID_IViewObject)
-        found = static_cast<IViewObject*>(this);
-    if (!found)
-        return E_NOINTERFACE;
-    *out = found;
-    AddRef();
-    return S_OK;
-}
-
-ULONG TPageTurnControl::AddRef() {
-    return ++refs_;
-}
-
-ULONG TPageTurnControl::Release() {
-    const ULONG n = --refs_;
-    if (n == 0)
-        delete this;
-    return n;
 }
 
 // ---- IOleObject
@@ -462,25 +401,8 @@ HRESULT TPageTurnControl::SetVariable(BSTR name, BSTR value) {
 
 // ---- connection points and events
 
-HRESULT TPageTurnPoint::QueryInterface(REFIID iid, void** out) {
-    if (!out)
-        return E_POINTER;
-    *out = nullptr;
-    if (iid != IID_IUnknown && iid != IID_IConnectionPoint)
-        return E_NOINTERFACE;
-    *out = static_cast<IConnectionPoint*>(this);
-    AddRef();
-    return S_OK;
-}
-
-// A point lives inside its control and is counted with it.
-ULONG TPageTurnPoint::AddRef() {
-    return owner_.AddRef();
-}
-
-ULONG TPageTurnPoint::Release() {
-    return owner_.Release();
-}
+TPageTurnPoint::TPageTurnPoint(TPageTurnControl& owner, const IID& iid)
+    : TComPart(static_cast<IOleObject&>(owner)), iid_(iid) {}
 
 HRESULT TPageTurnPoint::GetConnectionInterface(IID* iid) {
     if (!iid)
@@ -492,47 +414,21 @@ HRESULT TPageTurnPoint::GetConnectionInterface(IID* iid) {
 HRESULT TPageTurnPoint::GetConnectionPointContainer(IConnectionPointContainer** out) {
     if (!out)
         return E_POINTER;
-    return owner_.QueryInterface(IID_IConnectionPointContainer, reinterpret_cast<void**>(out));
+    return Owner().QueryInterface(IID_IConnectionPointContainer, reinterpret_cast<void**>(out));
 }
 
 HRESULT TPageTurnPoint::Advise(IUnknown* sink, DWORD* cookie) {
-    return Guarded([&] {
-        if (!cookie)
-            return E_POINTER;
-        *cookie = 0;
-        if (!sink)
-            return E_POINTER;
-        ComPtr<IUnknown> typed;
-        if (FAILED(sink->QueryInterface(iid_, reinterpret_cast<void**>(typed.GetAddressOf()))) ||
-            !typed)
-            return CONNECT_E_CANNOTCONNECT;
-        *cookie = nextCookie_++;
-        sinks_[*cookie] = typed;
-        return S_OK;
-    });
+    return Guarded([&] { return sinks_.Advise(iid_, sink, cookie); });
 }
 
 HRESULT TPageTurnPoint::Unadvise(DWORD cookie) {
-    const auto found = sinks_.find(cookie);
-    if (found == sinks_.end())
-        return CONNECT_E_NOCONNECTION;
-    // Released after it has left the table, in case it calls back.
-    const ComPtr<IUnknown> sink = std::move(found->second);
-    sinks_.erase(found);
-    return S_OK;
+    return sinks_.Unadvise(cookie);
 }
 
 HRESULT TPageTurnPoint::EnumConnections(IEnumConnections** out) {
     if (out)
         *out = nullptr;
     return E_NOTIMPL;
-}
-
-std::vector<ComPtr<IUnknown>> TPageTurnPoint::Sinks() const {
-    std::vector<ComPtr<IUnknown>> sinks;
-    for (const auto& [cookie, sink] : sinks_)
-        sinks.push_back(sink);
-    return sinks;
 }
 
 HRESULT TPageTurnControl::EnumConnectionPoints(IEnumConnectionPoints** points) {
@@ -564,17 +460,12 @@ void TPageTurnControl::FireEvent(DISPID dispid, std::vector<VARIANT> args) {
     // The host may let go of the control from a handler.
     const ComPtr<IOleObject> keep(this);
     for (const ComPtr<IUnknown>& sink : eventPoint_.Sinks()) {
-        VARIANT result;
-        VariantInit(&result);
-        EXCEPINFO exception{};
+        TVariant result;
+        TExcepInfo exception;
         UINT argumentError = 0;
         static_cast<IDispatch*>(sink.Get())
-            ->Invoke(dispid, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, &result,
-                     &exception, &argumentError);
-        VariantClear(&result);
-        SysFreeString(exception.bstrSource);
-        SysFreeString(exception.bstrDescription);
-        SysFreeString(exception.bstrHelpFile);
+            ->Invoke(dispid, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, &result.value,
+                     exception.Out(), &argumentError);
     }
 }
 

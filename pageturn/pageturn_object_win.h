@@ -15,7 +15,9 @@
 #include <urlmon.h>
 #include <windows.h>
 
+#include "base/com_object_win.h"
 #include "base/com_win.h"
+#include "base/sink_table_win.h"
 #include "pages/player_properties_win.h"
 #include "pageturn/book_view.h"
 #include "pageturn/pageturn_control_win.h"
@@ -26,13 +28,14 @@
 
 class TPageTurnControl;
 
-class TPageTurnPoint final : public IConnectionPoint {
+class TPageTurnPoint final : public TComPart<TPageTurnPoint, IConnectionPoint> {
 public:
-    TPageTurnPoint(TPageTurnControl& owner, const IID& iid) : owner_(owner), iid_(iid) {}
+    TPageTurnPoint(TPageTurnControl& owner, const IID& iid);
 
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override;
-    ULONG STDMETHODCALLTYPE AddRef() override;
-    ULONG STDMETHODCALLTYPE Release() override;
+    static const auto& Faces() {
+        static const TFace faces[] = {TFace::As<IConnectionPoint>(IID_IConnectionPoint)};
+        return faces;
+    }
     HRESULT STDMETHODCALLTYPE GetConnectionInterface(IID* iid) override;
     HRESULT STDMETHODCALLTYPE GetConnectionPointContainer(IConnectionPointContainer** out) override;
     HRESULT STDMETHODCALLTYPE Advise(IUnknown* sink, DWORD* cookie) override;
@@ -40,14 +43,12 @@ public:
     HRESULT STDMETHODCALLTYPE EnumConnections(IEnumConnections** out) override;
 
     // A copy, so that a sink may disconnect while it is being called.
-    std::vector<ComPtr<IUnknown>> Sinks() const;
-    void DisconnectAll() { sinks_.clear(); }
+    std::vector<ComPtr<IUnknown>> Sinks() const { return sinks_.Sinks(); }
+    void DisconnectAll() { sinks_.Clear(); }
 
 private:
-    TPageTurnControl& owner_;
     const IID iid_;
-    DWORD nextCookie_ = 1;
-    std::map<DWORD, ComPtr<IUnknown>> sinks_;
+    TSinkTable sinks_;
 };
 
 // One file asked of the host.
@@ -72,22 +73,20 @@ struct TPageState {
     uint64_t used = 0;  // when it was last wanted, for the cache
 };
 
-class TPageTurnControl final : public IOleObject,
-                               public IPersistStreamInit,
-                               public IOleControl,
-                               public IShockwaveFlash,
-                               public IConnectionPointContainer,
-                               public IOleInPlaceObjectWindowless,
-                               public IOleInPlaceActiveObject,
-                               public IViewObject {
+class TPageTurnControl final
+    : public TComObject<TPageTurnControl, IOleObject, IPersistStreamInit, IOleControl,
+                        IShockwaveFlash, IConnectionPointContainer, IOleInPlaceObjectWindowless,
+                        IOleInPlaceActiveObject, IViewObject> {
 public:
     TPageTurnControl();
     ~TPageTurnControl();
     TPageTurnControl(const TPageTurnControl&) = delete;
     TPageTurnControl& operator=(const TPageTurnControl&) = delete;
 
+    // Asked for by tests and benchmarks to reach the object itself.
+    static const IID kSelf;
     // The control behind an object, or null when it is none (for tests and benchmarks).
-    static TPageTurnControl* Of(IUnknown* object);
+    static TPageTurnControl* Of(IUnknown* object) { return ComObjectOf<TPageTurnControl>(object); }
     const TBookView& View() const { return view_; }
     // Seconds, for the animations; the system's steady clock unless replaced.
     void SetClock(std::function<double()> clock) { clock_ = std::move(clock); }
@@ -104,10 +103,7 @@ public:
     // Faces kept at most (the cache's bound).
     static constexpr size_t kMaxFaces = 12;
 
-    // IUnknown
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override;
-    ULONG STDMETHODCALLTYPE AddRef() override;
-    ULONG STDMETHODCALLTYPE Release() override;
+    static const auto& Faces() { return PlayerControlFaces<TPageTurnControl>(); }
 
     // IOleObject
     HRESULT STDMETHODCALLTYPE SetClientSite(IOleClientSite* site) override;
@@ -325,8 +321,6 @@ private:
     // Asks the host to repaint r (the host draws inside the call).
     void Repaint(const TRect& r);
     void RepaintPage(int32_t page);
-
-    std::atomic<ULONG> refs_{1};
 
     // Object state.
     ComPtr<IOleClientSite> site_;

@@ -482,12 +482,13 @@ void TPageTurnControl::DrawTextIn(const TPixelBuffer& target, const TRect& clip,
         font = CreateFontW(-height, 0, 0, 0, bold ? FW_BOLD : FW_NORMAL, FALSE, FALSE, FALSE,
                            DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
                            ANTIALIASED_QUALITY, DEFAULT_PITCH | FF_SWISS, L"Tahoma");
-    const HGDIOBJ old = SelectObject(dc, font);
-    SetBkMode(dc, TRANSPARENT);
-    SetTextColor(dc, RGB(255, 255, 255));
-    RECT box{0, 0, RectWidth(rect), RectHeight(rect)};
-    DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &box, format | DT_NOPREFIX);
-    SelectObject(dc, old);
+    {
+        const TSelectedObject selected(dc, font);
+        SetBkMode(dc, TRANSPARENT);
+        SetTextColor(dc, RGB(255, 255, 255));
+        RECT box{0, 0, RectWidth(rect), RectHeight(rect)};
+        DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &box, format | DT_NOPREFIX);
+    }
     GdiFlush();
     BlendMask(target, area, {scratch_.Bits(), scratch_.Width(), scratch_.Height()}, rect.left,
               rect.top, color, opacity);

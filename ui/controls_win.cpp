@@ -4,8 +4,15 @@
 #include <windowsx.h>
 
 #include "base/errors.h"
+#include "base/handles_win.h"
 #include "base/platform.h"
 #include "ui/application_win.h"
+
+void MoveWindowOrigin(HDC dc, int dx, int dy) {
+    POINT origin;
+    GetWindowOrgEx(dc, &origin);
+    SetWindowOrgEx(dc, origin.x - dx, origin.y - dy, nullptr);
+}
 
 namespace {
 
@@ -23,17 +30,9 @@ bool IsButtonUp(UINT message) {
     return message == WM_LBUTTONUP || message == WM_RBUTTONUP || message == WM_MBUTTONUP;
 }
 
-// Moves the logical origin so that (dx, dy) becomes (0, 0).
-void MoveWindowOrigin(HDC dc, int dx, int dy) {
-    POINT origin;
-    GetWindowOrgEx(dc, &origin);
-    SetWindowOrgEx(dc, origin.x - dx, origin.y - dy, nullptr);
-}
-
 void FillWithColor(HDC dc, const RECT& rect, TColor color) {
-    const HBRUSH brush = CreateSolidBrush(ColorToRGB(color));
-    FillRect(dc, &rect, brush);
-    DeleteObject(brush);
+    const TGdiObject brush(CreateSolidBrush(ColorToRGB(color)));
+    FillRect(dc, &rect, static_cast<HBRUSH>(brush.Get()));
 }
 
 } // namespace

@@ -34,6 +34,9 @@ using TCursor = int16_t;
 constexpr TCursor crDefault = 0, crArrow = -2, crCross = -3, crIBeam = -4, crHandPoint = -21;
 HCURSOR ScreenCursor(TCursor cursor);
 
+// Moves the logical origin of dc so that (dx, dy) becomes (0, 0).
+void MoveWindowOrigin(HDC dc, int dx, int dy);
+
 using TNotifyEvent = std::function<void(TControl& sender)>;
 using TMouseEvent =
     std::function<void(TControl& sender, TMouseButton button, TShiftState shift, int x, int y)>;

@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "base/handles_win.h"
 #include "ui/application_win.h"
 
 TForm::TForm(TComponent* owner) : TWinControl(owner) {
@@ -147,16 +148,13 @@ void TPanel::PaintWindow(HDC dc) {
     if (HandleAllocated())
         GetClientRect(WindowHandle(), &client);
     // A raised bevel one pixel wide: light on the top and left, shadow on the bottom and right.
-    const HPEN light = CreatePen(PS_SOLID, 1, ColorToRGB(clBtnHighlight));
-    const HPEN shadow = CreatePen(PS_SOLID, 1, ColorToRGB(clBtnShadow));
-    const HGDIOBJ old = SelectObject(dc, light);
+    const TGdiObject light(CreatePen(PS_SOLID, 1, ColorToRGB(clBtnHighlight)));
+    const TGdiObject shadow(CreatePen(PS_SOLID, 1, ColorToRGB(clBtnShadow)));
+    const TSelectedObject pen(dc, light.Get());
     MoveToEx(dc, client.left, client.bottom - 1, nullptr);
     LineTo(dc, client.left, client.top);
     LineTo(dc, client.right - 1, client.top);
-    SelectObject(dc, shadow);
+    pen.Select(shadow.Get());
     LineTo(dc, client.right - 1, client.bottom - 1);
     LineTo(dc, client.left - 1, client.bottom - 1);
-    SelectObject(dc, old);
-    DeleteObject(light);
-    DeleteObject(shadow);
 }

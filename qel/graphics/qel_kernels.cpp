@@ -34,12 +34,6 @@ void FillPixelsScalar(TqelColor* destination, int32_t count, TqelColor value) {
         destination[i] = value;
 }
 
-void GatherPixelsScalar(const TqelColor* row, int32_t, const int32_t* map, TqelColor* destination,
-                        int32_t count) {
-    for (int32_t i = 0; i < count; ++i)
-        destination[i] = row[map[i]];
-}
-
 void FillPixelRect(TqelColor* buffer, int32_t rowLength, int32_t x1, int32_t y1, int32_t x2,
                    int32_t y2, TqelColor value) {
     if (x2 < x1 || y2 < y1)
@@ -117,6 +111,12 @@ void CopyPixels(const TqelColor* source, TqelColor* destination, int32_t count) 
     for (int32_t done = 0; done < count; done += distance)
         std::memcpy(destination + done, source + done,
                     static_cast<size_t>(std::min(distance, count - done)) * sizeof(TqelColor));
+}
+
+void GatherPixelsScalar(const TqelColor* row, int32_t, const int32_t* map, TqelColor* destination,
+                        int32_t count) {
+    for (int32_t i = 0; i < count; ++i)
+        destination[i] = row[map[i]];
 }
 
 void SetAlphaBytes(TqelColor* destination, int32_t count, uint8_t alpha) {

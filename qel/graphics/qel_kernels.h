@@ -35,6 +35,8 @@ TGatherPixelsFn SelectedGatherPixels();
 
 // Scalar kernels shared by every set.
 void CopyPixels(const TqelColor* source, TqelColor* destination, int32_t count);
+void GatherPixelsScalar(const TqelColor* row, int32_t rowLength, const int32_t* map,
+                        TqelColor* destination, int32_t count);
 void SetAlphaBytes(TqelColor* destination, int32_t count, uint8_t alpha);
 void ClearAlphaOfColor(TqelColor* destination, int32_t count, TqelColor color);
 

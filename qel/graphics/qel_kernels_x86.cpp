@@ -159,12 +159,6 @@ QEL_ENTRY QEL_SSE2 void FillPixelsSse2(TqelColor* destination, int32_t count, Tq
         destination[i] = value;
 }
 
-void GatherPixelsScalar(const TqelColor* row, int32_t, const int32_t* map, TqelColor* destination,
-                        int32_t count) {
-    for (int32_t i = 0; i < count; ++i)
-        destination[i] = row[map[i]];
-}
-
 // SSE2 has no variable permute: its gather is the scalar one.
 const TRunKernels kSse2Kernels = {
     "sse2",         BlendPixelsPlainSse2, BlendPixelsMmxSse2, KeyCopyPixelsSse2,

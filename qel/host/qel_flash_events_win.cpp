@@ -6,36 +6,6 @@
 #include "qel/host/qel_flash_olehost.h"
 #include "ui/application_win.h"
 
-namespace {
-
-// An integer parameter takes any integer-typed argument's value; nothing is converted between
-// kinds (a text or a floating-point value never becomes an integer).
-std::optional<int32_t> IntegerOf(const VARIANT& v) {
-    switch (V_VT(&v)) {
-    case VT_I1:
-        return V_I1(&v);
-    case VT_UI1:
-        return V_UI1(&v);
-    case VT_I2:
-        return V_I2(&v);
-    case VT_UI2:
-        return V_UI2(&v);
-    case VT_BOOL:
-        return V_BOOL(&v);
-    case VT_I4:
-    case VT_INT:
-    case VT_ERROR:
-        return V_I4(&v);
-    case VT_UI4:
-    case VT_UINT:
-        return static_cast<int32_t>(V_UI4(&v));
-    default:
-        return std::nullopt;
-    }
-}
-
-} // namespace
-
 std::optional<std::vector<TEventValue>>
 DecodeEventArguments(const DISPPARAMS* params, std::span<const TEventParameter> signature) {
     const UINT count = params ? params->cArgs : 0;
@@ -46,7 +16,7 @@ DecodeEventArguments(const DISPPARAMS* params, std::span<const TEventParameter> 
     for (size_t i = 0; i < signature.size(); ++i) {
         const VARIANT& argument = params->rgvarg[count - 1 - i];
         if (signature[i] == TEventParameter::Integer) {
-            const std::optional<int32_t> value = IntegerOf(argument);
+            const std::optional<int32_t> value = VariantInteger(argument, TIntegerRule::Exact);
             if (!value)
                 return std::nullopt;
             values.emplace_back(*value);
@@ -61,24 +31,12 @@ DecodeEventArguments(const DISPPARAMS* params, std::span<const TEventParameter> 
 
 // ---- the event sink
 
-HRESULT STDMETHODCALLTYPE TEventDispatch::QueryInterface(REFIID iid, void** out) {
-    if (!out)
-        return E_POINTER;
-    if (iid == IID_IUnknown || iid == IID_IDispatch ||
-        iid == control_.Descriptor().eventInterface) {
-        *out = static_cast<IDispatch*>(this);
-        AddRef();
-        return S_OK;
-    }
-    *out = nullptr;
-    return E_NOINTERFACE;
-}
+TEventDispatch::TEventDispatch(TqelOleControl& control)
+    : TComPart(static_cast<IServiceProvider&>(control)), control_(control) {}
 
-ULONG STDMETHODCALLTYPE TEventDispatch::AddRef() {
-    return control_.AddRef();
-}
-ULONG STDMETHODCALLTYPE TEventDispatch::Release() {
-    return control_.Release();
+std::array<TEventDispatch::TFace, 2> TEventDispatch::Faces() const {
+    return {TFace::As<IDispatch>(IID_IDispatch),
+            TFace::As<IDispatch>(control_.Descriptor().eventInterface)};
 }
 
 HRESULT STDMETHODCALLTYPE TEventDispatch::GetTypeInfoCount(UINT* count) {

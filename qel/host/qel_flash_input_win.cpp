@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "base/scoped_flag.h"
 #include "qel/host/qel_flash_olehost.h"
 #include "ui/application_win.h"
 
@@ -11,37 +12,6 @@ namespace {
 
 bool IsMouseInput(UINT message) {
     return message >= WM_MOUSEMOVE && message <= WM_MOUSEWHEEL;
-}
-
-// A numeric argument of a stock event, by value or by reference, as a 32-bit integer (fractions
-// rounded); nothing for other types and values beyond 32 bits.
-std::optional<int32_t> IntegerArgument(const VARIANT& v) {
-    switch (V_VT(&v) & ~VT_BYREF) {
-    case VT_I1:
-    case VT_UI1:
-    case VT_I2:
-    case VT_UI2:
-    case VT_I4:
-    case VT_UI4:
-    case VT_INT:
-    case VT_UINT:
-    case VT_I8:
-    case VT_UI8:
-    case VT_R4:
-    case VT_R8:
-    case VT_CY:
-    case VT_DECIMAL:
-        break;
-    default:
-        return std::nullopt;
-    }
-    if ((V_VT(&v) & VT_BYREF) && !V_BYREF(&v))
-        return std::nullopt;
-    VARIANT value;
-    VariantInit(&value);
-    if (FAILED(VariantChangeType(&value, const_cast<VARIANT*>(&v), 0, VT_I4)))
-        return std::nullopt;
-    return V_I4(&value);
 }
 
 // Writes a key back through a by-reference integer argument, unchanged: the low `bytes` bytes of
@@ -183,13 +153,11 @@ HRESULT STDMETHODCALLTYPE TqelOleControl::SetFocus(BOOL) {
 HRESULT STDMETHODCALLTYPE TqelOleControl::OnDefWindowMessage(UINT message, WPARAM wParam,
                                                              LPARAM lParam, LRESULT* result) {
     try {
-        ++defaultMessageDepth_;
+        const TScopedDepth nested(defaultMessageDepth_);
         const LRESULT answer = Perform(message, wParam, lParam);
-        --defaultMessageDepth_;
         if (result)
             *result = answer;
     } catch (...) {
-        --defaultMessageDepth_;
         return E_FAIL;
     }
     return S_OK;
@@ -224,21 +192,21 @@ void TqelOleControl::DispatchStockEvent(DISPID dispid, DISPPARAMS* params) {
         case StockEvent::kKeyDown:
         case StockEvent::kKeyUp:
             if (count >= 2)
-                if (const auto key = IntegerArgument(argument(0)))
+                if (const auto key = VariantInteger(argument(0), TIntegerRule::Rounded))
                     WriteBack(argument(0), *key, sizeof(uint16_t));
             break;
         case StockEvent::kKeyPress:
             if (count >= 1)
-                if (const auto key = IntegerArgument(argument(0)))
+                if (const auto key = VariantInteger(argument(0), TIntegerRule::Rounded))
                     WriteBack(argument(0), *key, sizeof(char));
             break;
         default: {
             if (count < 4)
                 break;
-            const auto button = IntegerArgument(argument(0));
-            const auto shift = IntegerArgument(argument(1));
-            const auto x = IntegerArgument(argument(2));
-            const auto y = IntegerArgument(argument(3));
+            const auto button = VariantInteger(argument(0), TIntegerRule::Rounded);
+            const auto shift = VariantInteger(argument(1), TIntegerRule::Rounded);
+            const auto x = VariantInteger(argument(2), TIntegerRule::Rounded);
+            const auto y = VariantInteger(argument(3), TIntegerRule::Rounded);
             if (!button || !shift || !x || !y)
                 break;
             const TShiftState state = StockShift(*button, *shift);

@@ -19,6 +19,7 @@
 #include <vector>
 #include <windows.h>
 
+#include "base/com_object_win.h"
 #include "base/com_win.h"
 #include "qel/host/qel_bitmap_win.h"
 #include "qel/host/qel_flash_events_win.h"
@@ -69,13 +70,12 @@ struct TEventSlot {
 };
 
 // The sink the control's events arrive at. Its reference count is the component's.
-class TEventDispatch final : public IDispatch {
+class TEventDispatch final : public TComPart<TEventDispatch, IDispatch> {
 public:
-    explicit TEventDispatch(TqelOleControl& control) : control_(control) {}
+    explicit TEventDispatch(TqelOleControl& control);
 
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override;
-    ULONG STDMETHODCALLTYPE AddRef() override;
-    ULONG STDMETHODCALLTYPE Release() override;
+    // IDispatch, also by the name of the control's event interface.
+    std::array<TFace, 2> Faces() const;
     HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override;
     HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT index, LCID locale, ITypeInfo** info) override;
     HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID iid, LPOLESTR* names, UINT count, LCID locale,
@@ -167,7 +167,7 @@ public:
     bool HasStoredData() const { return hostedObject_ != nullptr; }
     std::vector<uint8_t> SaveStoredData();
     void LoadStoredData(const std::vector<uint8_t>& bytes);
-    bool HasStoredState() const { return storedState_ != nullptr; }
+    bool HasStoredState() const { return static_cast<bool>(storedState_); }
     // Declares "ControlData" in the component's stored description.
     void DefineProperties(TFiler& filer) override;
     std::string ClassName() const override { return "TqelOleControl"; }
@@ -374,7 +374,6 @@ private:
     void InstantiateControl();
     void EnsureClientSite();
     void DisconnectControl();
-    void ReleaseStoredState();
     void Connect(REFIID iid, IUnknown* sink, DWORD& cookie);
     void Disconnect(REFIID iid, DWORD& cookie);
     IOleClientSite* ClientSite() { return static_cast<IOleClientSite*>(this); }
@@ -390,7 +389,7 @@ private:
     std::unique_ptr<TEventDispatch> eventSink_;
     std::vector<std::unique_ptr<TFont>> fonts_;
     std::vector<ComPtr<IPictureDisp>> pictures_;
-    HGLOBAL storedState_ = nullptr;
+    TGlobalMemory storedState_;
 
     ComPtr<IOleObject_Flash> hostedObject_;
     ComPtr<IPersistStreamInit> persistIntf_;
@@ -407,7 +406,8 @@ private:
     ULONG refCount_ = 0;
     bool creationFailed_ = false;
 
-    // Re-entry guards of OnChanged: colour, enabled, font and fore colour.
+    // Re-entry guards of OnChanged: back colour, enabled and font. The fore colour is the font's
+    // colour and shares the font's guard; writingPicture_ guards WritePictureProperty.
     bool changingColor_ = false;
     bool changingEnabled_ = false;
     bool changingFont_ = false;

@@ -84,7 +84,7 @@ void TqelOleControl::ReleaseControl() {
     if (hostedObject_)
         hostedObject_->Close(OLECLOSE_NOSAVE);
     DisconnectControl();
-    ReleaseStoredState();
+    storedState_.Reset();
     persistIntf_.Reset();
     if (hostedObject_) {
         hostedObject_->SetClientSite(nullptr);
@@ -129,14 +129,6 @@ void TqelOleControl::DisconnectControl() {
     controlIntf_.Reset();
 }
 
-void TqelOleControl::ReleaseStoredState() {
-    if (storedState_) {
-        const HGLOBAL state = storedState_;
-        storedState_ = nullptr;
-        GlobalFree(state);
-    }
-}
-
 // ---- initialisation and activation
 
 void TqelOleControl::EnsureClientSite() {
@@ -157,9 +149,9 @@ void TqelOleControl::InitializeControl() {
         EnsureClientSite();
         if (storedState_) {
             ComPtr<IStream> stream;
-            OleCheck(CreateStreamOnHGlobal(storedState_, FALSE, &stream));
+            OleCheck(CreateStreamOnHGlobal(storedState_.Get(), FALSE, &stream));
             OleCheck(persistIntf_->Load(stream.Get()));
-            ReleaseStoredState();
+            storedState_.Reset();
         } else {
             OleCheck(persistIntf_->InitNew());
         }

@@ -7,14 +7,12 @@
 
 namespace {
 
-// Owns a VARIANT for the length of a call.
-struct TVariant {
-    VARIANT value;
-    TVariant() { VariantInit(&value); }
-    ~TVariant() { VariantClear(&value); }
-    TVariant(const TVariant&) = delete;
-    TVariant& operator=(const TVariant&) = delete;
-};
+// The first size bytes of a block of global memory; none when it cannot be locked.
+std::vector<uint8_t> GlobalBytes(HGLOBAL memory, SIZE_T size) {
+    const TGlobalLock locked(memory);
+    const auto* bytes = static_cast<const uint8_t*>(locked.Data());
+    return bytes ? std::vector<uint8_t>(bytes, bytes + size) : std::vector<uint8_t>();
+}
 
 } // namespace
 
@@ -67,18 +65,13 @@ void FontFromVariant(const VARIANT& value, TFont& font) {
 
 void TqelOleControl::InvokeProperty(DISPID dispid, WORD flags, DISPPARAMS& params,
                                     VARIANT* result) {
-    EXCEPINFO exception{};
-    const HRESULT hr =
-        dispatchIntf_->Invoke(dispid, IID_NULL, 0, flags, &params, result, &exception, nullptr);
-    if (exception.pfnDeferredFillIn)
-        exception.pfnDeferredFillIn(&exception);
-    std::wstring description = BstrText(exception.bstrDescription);
-    SysFreeString(exception.bstrSource);
-    SysFreeString(exception.bstrDescription);
-    SysFreeString(exception.bstrHelpFile);
+    TExcepInfo exception;
+    const HRESULT hr = dispatchIntf_->Invoke(dispid, IID_NULL, 0, flags, &params, result,
+                                             exception.Out(), nullptr);
+    const EXCEPINFO& filled = exception.Filled();
     if (FAILED(hr))
-        throw TOleError(exception.scode && hr == DISP_E_EXCEPTION ? exception.scode : hr,
-                        WideToAnsi(description));
+        throw TOleError(filled.scode && hr == DISP_E_EXCEPTION ? filled.scode : hr,
+                        WideToAnsi(BstrText(filled.bstrDescription)));
 }
 
 void TqelOleControl::ReadProperty(DISPID dispid, VARIANT& value) {
@@ -238,14 +231,8 @@ void TqelOleControl::SetName(const std::string& name) {
 
 std::vector<uint8_t> TqelOleControl::SaveStoredData() {
     try {
-        if (storedState_) {
-            const SIZE_T size = GlobalSize(storedState_);
-            const void* bytes = GlobalLock(storedState_);
-            std::vector<uint8_t> copy(static_cast<const uint8_t*>(bytes),
-                                      static_cast<const uint8_t*>(bytes) + size);
-            GlobalUnlock(storedState_);
-            return copy;
-        }
+        if (storedState_)
+            return GlobalBytes(storedState_.Get(), GlobalSize(storedState_.Get()));
         TGlobalMemory block(GlobalAlloc(GMEM_MOVEABLE, 0));
         if (!block)
             throw TOutOfMemory();
@@ -259,12 +246,7 @@ std::vector<uint8_t> TqelOleControl::SaveStoredData() {
         block.Reset(current);
         STATSTG stat{};
         stream->Stat(&stat, STATFLAG_NONAME);
-        const SIZE_T size = static_cast<SIZE_T>(stat.cbSize.QuadPart);
-        const void* bytes = GlobalLock(block.Get());
-        std::vector<uint8_t> copy(static_cast<const uint8_t*>(bytes),
-                                  static_cast<const uint8_t*>(bytes) + size);
-        GlobalUnlock(block.Get());
-        return copy;
+        return GlobalBytes(block.Get(), static_cast<SIZE_T>(stat.cbSize.QuadPart));
     } catch (const std::exception& error) {
         if (FilterDesignError(error))
             return {};
@@ -273,16 +255,18 @@ std::vector<uint8_t> TqelOleControl::SaveStoredData() {
 }
 
 void TqelOleControl::LoadStoredData(const std::vector<uint8_t>& bytes) {
-    ReleaseStoredState();
+    storedState_.Reset();
     // A failure only loses the stored state.
     TGlobalMemory block(GlobalAlloc(GMEM_MOVEABLE, bytes.size()));
     if (!block)
         return;
-    if (void* memory = GlobalLock(block.Get())) {
-        std::copy(bytes.begin(), bytes.end(), static_cast<uint8_t*>(memory));
-        GlobalUnlock(block.Get());
-        storedState_ = block.Release();
+    {
+        const TGlobalLock memory(block.Get());
+        if (!memory.Data())
+            return;
+        std::copy(bytes.begin(), bytes.end(), static_cast<uint8_t*>(memory.Data()));
     }
+    storedState_ = std::move(block);
 }
 
 void TqelOleControl::DefineProperties(TFiler& filer) {

@@ -7,12 +7,6 @@
 
 namespace {
 
-void MoveWindowOrigin(HDC dc, int dx, int dy) {
-    POINT origin;
-    GetWindowOrgEx(dc, &origin);
-    SetWindowOrgEx(dc, origin.x - dx, origin.y - dy, nullptr);
-}
-
 TRect ToTRect(const RECT& r) {
     return {r.left, r.top, r.right, r.bottom};
 }
@@ -132,13 +126,10 @@ void TqelOleControl::Paint() {
     }
     if (Designing() && width > 0 && height > 0) {
         if (const HDC canvas = Canvas().Handle()) {
-            const HPEN pen = CreatePen(PS_DOT, 1, RGB(0, 0, 0));
-            const HGDIOBJ oldPen = SelectObject(canvas, pen);
-            const HGDIOBJ oldBrush = SelectObject(canvas, GetStockObject(NULL_BRUSH));
+            const TGdiObject pen(CreatePen(PS_DOT, 1, RGB(0, 0, 0)));
+            const TSelectedObject dotted(canvas, pen.Get());
+            const TSelectedObject hollow(canvas, GetStockObject(NULL_BRUSH));
             Rectangle(canvas, 0, 0, width, height);
-            SelectObject(canvas, oldBrush);
-            SelectObject(canvas, oldPen);
-            DeleteObject(pen);
         }
     }
     dirtyRect_.reset();

@@ -5,6 +5,7 @@
 
 #include <cstdio>
 
+#include "tests/support/counting_win.h"
 #include "tests/win/host_test_support.h"
 
 namespace {
@@ -27,13 +28,6 @@ std::string Offered(UINT message, WPARAM wParam, LPARAM lParam) {
     std::snprintf(text, sizeof text, "OnWindowMessage(0x%04X, %llu, %lld)", message,
                   static_cast<unsigned long long>(wParam), static_cast<long long>(lParam));
     return text;
-}
-
-int CountStarting(const std::vector<std::string>& lines, const std::string& prefix) {
-    int n = 0;
-    for (const std::string& line : lines)
-        n += line.rfind(prefix, 0) == 0;
-    return n;
 }
 
 VARIANT Short(SHORT value) {

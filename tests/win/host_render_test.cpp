@@ -5,6 +5,7 @@
 
 #include <cstdlib>
 
+#include "tests/support/counting_win.h"
 #include "tests/win/host_test_support.h"
 #include "ui/colors_win.h"
 
@@ -53,15 +54,6 @@ COLORREF PixelOf(const TqelBitmap& bitmap, int x, int y) {
     return RGB((p >> 16) & 0xFF, (p >> 8) & 0xFF, p & 0xFF);
 }
 
-int CountOf(const TqelBitmap& bitmap, TqelColor value) {
-    GdiFlush();
-    int n = 0;
-    for (int y = 0; y < bitmap.Height(); ++y)
-        for (int x = 0; x < bitmap.Width(); ++x)
-            n += *bitmap.PixelAddress(x, y) == value;
-    return n;
-}
-
 // What the window shows at a point of its client area.
 COLORREF ScreenPixel(HWND window, int x, int y) {
     GdiFlush();
@@ -87,13 +79,6 @@ testing::AssertionResult IsVeiled(COLORREF pixel, COLORREF under) {
                    << "pixel " << actual[0] << "," << actual[1] << "," << actual[2] << " is not "
                    << expected[0] << "," << expected[1] << "," << expected[2];
     return testing::AssertionSuccess();
-}
-
-int CountStarting(const std::vector<std::string>& lines, const std::string& prefix) {
-    int n = 0;
-    for (const std::string& line : lines)
-        n += line.rfind(prefix, 0) == 0;
-    return n;
 }
 
 // A parent of a known colour holding a swatch and, partly over its lower right corner, the

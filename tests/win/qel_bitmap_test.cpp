@@ -7,6 +7,7 @@
 
 #include "qel/host/qel_bitmap_win.h"
 #include "qel/host/qel_winapi_win.h"
+#include "tests/support/counting_win.h"
 #include "ui/assign_error.h"
 #include "ui/colors_win.h"
 #include "ui/graphics_win.h"
@@ -21,11 +22,6 @@ TqelColor Pixel(uint32_t a, uint32_t r, uint32_t g, uint32_t b) {
 std::vector<TqelColor> AllPixels(const TqelBitmap& bitmap) {
     GdiFlush();
     return std::vector<TqelColor>(bitmap.Bits(), bitmap.Bits() + bitmap.Width() * bitmap.Height());
-}
-
-int CountOf(const TqelBitmap& bitmap, TqelColor value) {
-    const auto pixels = AllPixels(bitmap);
-    return static_cast<int>(std::count(pixels.begin(), pixels.end(), value));
 }
 
 TqelBitmap& Sized(TqelBitmap& bitmap, int32_t width, int32_t height, TqelColor fill) {

@@ -29,16 +29,6 @@ std::string VariantText(const VARIANT& value) {
 
 } // namespace
 
-HRESULT TTestMoniker::QueryInterface(REFIID iid, void** out) {
-    if (iid == IID_IUnknown || iid == IID_IMoniker) {
-        *out = static_cast<IMoniker*>(this);
-        AddRef();
-        return S_OK;
-    }
-    *out = nullptr;
-    return E_NOINTERFACE;
-}
-
 HRESULT TTestMoniker::BindToStorage(IBindCtx* context, IMoniker*, REFIID, void**) {
     if (!context)
         return E_FAIL;
@@ -61,16 +51,6 @@ HRESULT TTestMoniker::BindToStorage(IBindCtx* context, IMoniker*, REFIID, void**
     return S_OK;
 }
 
-HRESULT TTestSink::QueryInterface(REFIID iid, void** out) {
-    if (iid == IID_IUnknown || iid == IID_IDispatch || iid == DIID_ShockwaveFlashEvents) {
-        *out = static_cast<IDispatch*>(this);
-        AddRef();
-        return S_OK;
-    }
-    *out = nullptr;
-    return E_NOINTERFACE;
-}
-
 HRESULT TTestSink::Invoke(DISPID dispid, REFIID, LCID, WORD flags, DISPPARAMS* params, VARIANT*,
                           EXCEPINFO*, UINT*) {
     std::string event =
@@ -82,25 +62,11 @@ HRESULT TTestSink::Invoke(DISPID dispid, REFIID, LCID, WORD flags, DISPPARAMS* p
 }
 
 HRESULT TTestSite::QueryInterface(REFIID iid, void** out) {
-    void* found = nullptr;
-    if (iid == IID_IUnknown || iid == IID_IOleClientSite)
-        found = static_cast<IOleClientSite*>(this);
-    else if (iid == IID_IOleWindow || iid == IID_IOleInPlaceSite || iid == IID_IOleInPlaceSiteEx ||
-             iid == IID_IOleInPlaceSiteWindowless)
-        found = static_cast<IOleInPlaceSiteWindowless*>(this);
-    else if (iid == IID_IServiceProvider)
-        found = static_cast<IServiceProvider*>(this);
-    else if (iid == IID_IBindHost && offerBindHost)
-        found = static_cast<IBindHost*>(this);
-    else if (iid == IID_IDispatch)
-        found = static_cast<IDispatch*>(this);
-    else if (iid == IID_IPropertyNotifySink)
-        found = static_cast<IPropertyNotifySink*>(this);
-    *out = found;
-    if (!found)
+    if (iid == IID_IBindHost && !offerBindHost) {
+        *out = nullptr;
         return E_NOINTERFACE;
-    AddRef();
-    return S_OK;
+    }
+    return TComObjectOf::QueryInterface(iid, out);
 }
 
 HRESULT TTestSite::OnInPlaceActivate() {

@@ -12,29 +12,21 @@
 #include <olectl.h>
 #include <urlmon.h>
 
+#include "base/com_object_win.h"
 #include "base/com_win.h"
+#include "qel/host/shockwave_flash.h"
 #include "tests/support/standin_win.h"
-
-// Counts references without ever freeing the object.
-class TCounted {
-public:
-    ULONG Up() { return static_cast<ULONG>(++refs_); }
-    ULONG Down() { return static_cast<ULONG>(--refs_); }
-    long References() const { return refs_; }
-
-private:
-    long refs_ = 0;
-};
 
 // The moniker of one request: BindToStorage pushes the file's bytes into the callback registered
 // in the bind context, as one complete notification sequence.
-class TTestMoniker final : public IMoniker, public TCounted {
+class TTestMoniker final : public TOwnedComObject<TTestMoniker, IMoniker> {
 public:
     explicit TTestMoniker(std::string bytes) : bytes_(std::move(bytes)) {}
 
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override;
-    ULONG STDMETHODCALLTYPE AddRef() override { return Up(); }
-    ULONG STDMETHODCALLTYPE Release() override { return Down(); }
+    static const auto& Faces() {
+        static const TFace faces[] = {TFace::As<IMoniker>(IID_IMoniker)};
+        return faces;
+    }
     HRESULT STDMETHODCALLTYPE GetClassID(CLSID*) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE IsDirty() override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE Load(IStream*) override { return E_NOTIMPL; }
@@ -91,11 +83,13 @@ private:
 };
 
 // The event sink: records each event as "dispid: arg, arg" with the arguments in call order.
-class TTestSink final : public IDispatch, public TCounted {
+class TTestSink final : public TOwnedComObject<TTestSink, IDispatch> {
 public:
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override;
-    ULONG STDMETHODCALLTYPE AddRef() override { return Up(); }
-    ULONG STDMETHODCALLTYPE Release() override { return Down(); }
+    static const auto& Faces() {
+        static const TFace faces[] = {TFace::As<IDispatch>(IID_IDispatch),
+                                      TFace::As<IDispatch>(DIID_ShockwaveFlashEvents)};
+        return faces;
+    }
     HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT*) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override {
@@ -107,13 +101,9 @@ public:
     std::vector<std::string> events;
 };
 
-class TTestSite final : public IOleClientSite,
-                        public IOleInPlaceSiteWindowless,
-                        public IServiceProvider,
-                        public IBindHost,
-                        public IDispatch,
-                        public IPropertyNotifySink,
-                        public TCounted {
+class TTestSite final
+    : public TOwnedComObject<TTestSite, IOleClientSite, IOleInPlaceSiteWindowless, IServiceProvider,
+                             IBindHost, IDispatch, IPropertyNotifySink> {
 public:
     // What the site offers and answers.
     std::map<std::wstring, std::string> files; // URL -> bytes; other URLs are declined
@@ -132,10 +122,21 @@ public:
     IOleObject* control = nullptr;  // not owned; asked for its in-place interface at activation
     ComPtr<IUnknown> inPlaceObject; // taken at activation, released at deactivation
 
-    // IUnknown
+    static const auto& Faces() {
+        static const TFace faces[] = {
+            TFace::As<IOleClientSite>(IID_IOleClientSite),
+            TFace::As<IOleInPlaceSiteWindowless>(IID_IOleWindow),
+            TFace::As<IOleInPlaceSiteWindowless>(IID_IOleInPlaceSite),
+            TFace::As<IOleInPlaceSiteWindowless>(IID_IOleInPlaceSiteEx),
+            TFace::As<IOleInPlaceSiteWindowless>(IID_IOleInPlaceSiteWindowless),
+            TFace::As<IServiceProvider>(IID_IServiceProvider),
+            TFace::As<IBindHost>(IID_IBindHost),
+            TFace::As<IDispatch>(IID_IDispatch),
+            TFace::As<IPropertyNotifySink>(IID_IPropertyNotifySink)};
+        return faces;
+    }
+    // The table's answer, without the binding host unless it is offered.
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override;
-    ULONG STDMETHODCALLTYPE AddRef() override { return Up(); }
-    ULONG STDMETHODCALLTYPE Release() override { return Down(); }
 
     // IOleClientSite
     HRESULT STDMETHODCALLTYPE SaveObject() override { return S_OK; }

@@ -260,7 +260,7 @@ std::vector<uint8_t> CaptureScreen(const RECT& rect) {
     const HDC screen = GetDC(nullptr);
     TMemoryDc memory(CreateCompatibleDC(screen));
     TGdiObject section(CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
-    const HGDIOBJ old = SelectObject(memory.Get(), section.Get());
+    const TSelectedObject selected(memory.Get(), section.Get());
     BitBlt(memory.Get(), 0, 0, width, height, screen, rect.left, rect.top, SRCCOPY);
     GdiFlush();
     ReleaseDC(nullptr, screen);
@@ -268,6 +268,5 @@ std::vector<uint8_t> CaptureScreen(const RECT& rect) {
     rgb.reserve(static_cast<size_t>(width) * height * 3);
     for (int i = 0; i < width * height; ++i)
         rgb.insert(rgb.end(), {pixels[4 * i + 2], pixels[4 * i + 1], pixels[4 * i]});
-    SelectObject(memory.Get(), old);
     return rgb;
 }
