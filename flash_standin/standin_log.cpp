@@ -1,5 +1,7 @@
 #include "flash_standin/standin_log.h"
 
+#include <algorithm>
+
 #include <ocidl.h>
 #include <olectl.h>
 #include <servprov.h>
@@ -7,6 +9,7 @@
 
 #include "base/com_win.h"
 #include "base/handles_win.h"
+#include "base/int_from_text.h"
 #include "base/text_win.h"
 #include "flash_standin/standin_control.h"
 #include "qel/host/shockwave_flash.h"
@@ -168,10 +171,18 @@ void AppendEscaped(std::wstring& out, wchar_t c) {
 
 } // namespace
 
+TStandinLog::TStandinLog() {
+    char lines[16];
+    const DWORD n = GetEnvironmentVariableA("LEAFTURN_STANDIN_LOG_LINES", lines, sizeof lines);
+    if (n > 0 && n < sizeof lines)
+        maxLines_ =
+            static_cast<size_t>(std::max(0, IntFromText(std::string_view(lines, n), kMaxLines)));
+}
+
 void TStandinLog::Add(std::wstring line) {
     AppendToFile(line);
     lines_.push_back(std::move(line));
-    if (lines_.size() > kMaxLines)
+    if (lines_.size() > maxLines_)
         lines_.pop_front();
 }
 

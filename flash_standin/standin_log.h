@@ -6,6 +6,7 @@
 //   * text                                   something the stand-in did on its own
 // A call's line is written when the call returns, so calls made inside it come first.
 
+#include <cstdint>
 #include <deque>
 #include <string>
 #include <string_view>
@@ -16,8 +17,11 @@
 
 class TStandinLog {
 public:
-    // A control that paints for hours keeps only its latest lines in memory (the file keeps all).
-    static constexpr size_t kMaxLines = 100000;
+    // A control that paints for hours keeps only its latest lines in memory (the file keeps all):
+    // kMaxLines, or as many as LEAFTURN_STANDIN_LOG_LINES says. A process whose memory is
+    // measured from outside keeps none, or the record would look like a leak of its host.
+    static constexpr int32_t kMaxLines = 100000;
+    TStandinLog();
 
     // Appends one line; with LEAFTURN_STANDIN_LOG naming a file, also appends it there at once.
     void Add(std::wstring line);
@@ -25,6 +29,7 @@ public:
     void Clear() { lines_.clear(); }
 
 private:
+    size_t maxLines_ = kMaxLines;
     std::deque<std::wstring> lines_;
 };
 

@@ -46,15 +46,7 @@ protected:
         };
         if (!config.empty())
             files["ExeConfig.xml"] = config;
-        for (const auto& [name, bytes] : files)
-            dir.Write("book/" + name, bytes);
-        const std::string book = dir.File("book.exe");
-        std::ostringstream out, err;
-        EXPECT_EQ(RunPackCommand({"build", "--viewer", kViewer, "--out", book, dir.File("book")},
-                                 out, err),
-                  0)
-            << err.str();
-        return book;
+        return BuildBook(dir, files);
     }
 
     TViewerProcess& Start(const std::string& config) {
@@ -89,8 +81,6 @@ protected:
         SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
         return work;
     }
-    static bool FullScreenStyle(LONG style) { return (style & 0x00FF0000) == 0x00010000; }
-    static bool NormalStyle(LONG style) { return (style & 0x00FF0000) == 0x00CF0000; }
     static bool CoversScreen(const RECT& r) {
         return r.left == 0 && r.top == 0 && r.right == GetSystemMetrics(SM_CXSCREEN) &&
                r.bottom == GetSystemMetrics(SM_CYSCREEN);

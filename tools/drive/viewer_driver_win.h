@@ -3,6 +3,7 @@
 // reads what the window is, posts keys, looks at the screen, closes it.
 
 #include <chrono>
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
@@ -17,6 +18,14 @@ struct TViewerWindowState {
     bool zoomed = false;
     std::string caption; // the main window's
     std::string title;   // the application's taskbar entry
+};
+
+// What a process holds: the figures a leak shows in.
+struct TProcessResources {
+    int64_t gdiObjects = 0;
+    int64_t userObjects = 0;
+    int64_t handles = 0;
+    int64_t privateBytes = 0;
 };
 
 class TViewerProcess {
@@ -54,6 +63,10 @@ public:
     // its exit code (or nothing on time-out).
     bool Close(DWORD& exitCode, std::chrono::milliseconds timeout = std::chrono::seconds(15));
     bool Running() const;
+    // Read as the system reports them; where Wine does not (it answers 0), from the viewer's
+    // GDI handle table, its windows (of the user objects, only those), the system's handle list
+    // and its anonymous memory in use (resident and swapped) instead of its commit charge.
+    TProcessResources Resources() const;
     DWORD ProcessId() const { return processId_; }
 
 private:
