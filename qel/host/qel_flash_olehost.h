@@ -22,6 +22,7 @@
 #include "base/com_object_win.h"
 #include "base/com_win.h"
 #include "qel/host/qel_bitmap_win.h"
+#include "qel/host/qel_drawing_surface_win.h"
 #include "qel/host/qel_flash_events_win.h"
 #include "qel/host/shockwave_flash.h"
 #include "ui/controls_win.h"
@@ -120,7 +121,8 @@ class TqelOleControl : public TControl,
                        public TWindowlessSiteFace,
                        public TInPlaceSiteFace,
                        public IOleControlSite,
-                       public IOleClientSite {
+                       public IOleClientSite,
+                       private TqelDrawingSurface::TClient {
 public:
     explicit TqelOleControl(TComponent* owner);
     ~TqelOleControl() override;
@@ -184,12 +186,12 @@ public:
     bool Transparent() const { return transparent_; }
     void SetTransparent(bool transparent);
     TNotifyEvent OnPaint;
-    TqelBitmap* BackgroundBitmap() const { return backgroundBitmap_.get(); }
-    TqelBitmap* WorkBitmap() const { return workBitmap_.get(); }
-    TqelBitmap* OutputBitmap() const { return outputBitmap_.get(); }
-    const std::optional<RECT>& DirtyRect() const { return dirtyRect_; }
-    bool FullRepaintPending() const { return fullRepaintPending_; }
-    bool CapturingBackground() const { return capturingBackground_; }
+    TqelBitmap* BackgroundBitmap() const { return surface_.Background(); }
+    TqelBitmap* WorkBitmap() const { return surface_.Work(); }
+    TqelBitmap* OutputBitmap() const { return surface_.Output(); }
+    const std::optional<RECT>& DirtyRect() const { return surface_.DirtyRect(); }
+    bool FullRepaintPending() const { return surface_.FullRepaintPending(); }
+    bool CapturingBackground() const { return surface_.CapturingBackground(); }
 
     // ---- input: every message is offered to the control before the framework handles it
     void WndProc(TMessage& message) override;
@@ -379,8 +381,12 @@ private:
     IOleClientSite* ClientSite() { return static_cast<IOleClientSite*>(this); }
     IUnknown* Identity() { return static_cast<IServiceProvider*>(this); }
     void FrameworkHandling(TMessage& message);
-    // Paints now for an invalidation from the control, dirty (or everything when none).
-    void RepaintFromControl(std::optional<RECT> dirty);
+    // ---- what the drawing surface asks of the component
+    void DrawControl(HDC dc, const RECTL* bounds) override;
+    void CaptureBackground(TqelBitmap& background) override;
+    HDC WindowContext() override;
+    void RepaintWindow() override { PaintNow(); }
+    void PaintAgain() override { Paint(); }
     HMENU FindMergeMenu() const;
     void InvokeProperty(DISPID dispid, WORD flags, DISPPARAMS& params, VARIANT* result);
 
@@ -414,21 +420,9 @@ private:
     bool writingPicture_ = false;
 
     // Drawing.
-    std::unique_ptr<TqelBitmap> backgroundBitmap_, workBitmap_, outputBitmap_;
-    std::optional<RECT> dirtyRect_;
-    bool fullRepaintPending_ = false;
-    bool capturingBackground_ = false;
+    TqelDrawingSurface surface_{*this};
     bool recaptureOnPaint_ = false;
-    bool resizeGuard_ = false;
     bool transparent_ = true;
-    // A control that invalidates while it is being painted or resized gets one paint more
-    // afterwards, covering all it asked for, instead of a paint inside the paint or one at the
-    // old size.
-    bool painting_ = false;
-    bool repaintRequested_ = false;
-    std::optional<RECT> requestedDirty_; // none: everything
-    bool repaintingForControl_ = false;  // inside the control's InvalidateRect or InvalidateRgn
-    bool followingUp_ = false;           // painting what was asked for during a paint
     // The context GetDC lends the control outside a paint, until its ReleaseDC.
     TControlCanvas controlCanvas_{*this};
 

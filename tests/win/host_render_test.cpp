@@ -1,10 +1,17 @@
 // Drawing the windowless control: the parent's image captured under it, the control drawn over
-// it in off-screen bitmaps, and the result on the parent's window.
+// it in off-screen bitmaps, and the result on the parent's window; the drawing surface's rules
+// also on their own, without a control.
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <functional>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
 
+#include "qel/host/qel_drawing_surface_win.h"
 #include "tests/support/counting_win.h"
 #include "tests/win/host_test_support.h"
 #include "ui/colors_win.h"
@@ -110,6 +117,37 @@ protected:
     TSwatch* swatch = nullptr;
     TTestHost* host = nullptr;
     ComPtr<IStandinControl> standin;
+};
+
+// A client of the drawing surface alone, with no control behind it: it records the area each
+// draw was asked for ("all" for everything) and paints whenever the window is to be repainted.
+class TRecordingClient final : public TqelDrawingSurface::TClient {
+public:
+    static constexpr int kWidth = 100, kHeight = 80;
+
+    TRecordingClient() {
+        surface.Resize(kWidth, kHeight, [] {});
+    }
+    void DrawControl(HDC, const RECTL*) override {
+        const std::optional<RECT>& dirty = surface.DirtyRect();
+        drawn.push_back(!dirty ? "all"
+                               : std::to_string(dirty->left) + "," + std::to_string(dirty->top) +
+                                     "," + std::to_string(dirty->right) + "," +
+                                     std::to_string(dirty->bottom));
+        if (const auto act = std::exchange(duringDraw, nullptr))
+            act();
+    }
+    void CaptureBackground(TqelBitmap&) override {}
+    HDC WindowContext() override { return nullptr; }
+    void RepaintWindow() override { PaintAgain(); }
+    void PaintAgain() override {
+        surface.Draw(kWidth, kHeight);
+        surface.EndPaint();
+    }
+
+    TqelDrawingSurface surface{*this};
+    std::vector<std::string> drawn;
+    std::function<void()> duringDraw; // once, inside the next draw
 };
 
 } // namespace
@@ -399,4 +437,27 @@ TEST_F(HostRender, ScrollingChangesNothingAndAdjustingGivesTheClientRectangle) {
     EXPECT_EQ(CountStarting(lines, "Draw("), 0);
     EXPECT_EQ(LineStarting(lines, "site.AdjustRect(7"),
               "site.AdjustRect(7,8,19,30) -> S_OK, 0,0,120,100");
+}
+
+TEST(DrawingSurface, RequestsDuringAPaintArePaintedOnceRightAfterItAsTheirUnion) {
+    TRecordingClient client;
+    TqelDrawingSurface& surface = client.surface;
+    surface.Invalidate(std::nullopt);
+    client.drawn.clear();
+    client.duringDraw = [&] {
+        surface.Invalidate(RECT{10, 10, 20, 20});
+        surface.Invalidate(RECT{30, 5, 40, 15});
+    };
+    surface.Invalidate(RECT{0, 0, 5, 5});
+    EXPECT_EQ(client.drawn, (std::vector<std::string>{"0,0,5,5", "10,5,40,20"}));
+
+    // Everything among them is everything.
+    client.drawn.clear();
+    client.duringDraw = [&] {
+        surface.Invalidate(RECT{10, 10, 20, 20});
+        surface.InvalidateAll();
+        surface.Invalidate(RECT{30, 5, 40, 15});
+    };
+    surface.Invalidate(RECT{0, 0, 5, 5});
+    EXPECT_EQ(client.drawn, (std::vector<std::string>{"0,0,5,5", "all"}));
 }
