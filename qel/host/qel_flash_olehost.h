@@ -34,6 +34,18 @@ using IOleObject_Flash = IOleObject;
 class TqelOleControl;
 class TqelFlashList;
 
+// What serves the files the hosted control binds to through the site's moniker: the site only
+// forwards, the choice of where a file comes from is made above the host.
+class TqelFileSource {
+public:
+    // Hands the file chosen for the control's last request to the binding callback the context
+    // holds.
+    virtual HRESULT BindToStorage(IBindCtx* context) = 0;
+
+protected:
+    ~TqelFileSource() = default;
+};
+
 // What the host needs to know of one control class; shared by all its instances.
 struct TControlDescriptor {
     CLSID classId;
@@ -360,17 +372,8 @@ protected:
     // empty as one whose control could not be made.
     void AbandonControl();
 
-    // The stored movie that serves a "<list>" request of this name, or null.
-    virtual TStream* ListedStream(const std::string& name) {
-        (void)name;
-        return nullptr;
-    }
-
-    // The target of the control's last request, written by a derived class's request policy
-    // and served by the site's moniker.
-    std::wstring pendingTarget_;
-    // Where "<exe>" requests are looked up: empty for the running executable.
-    std::string packagePath_;
+    // Where the site's moniker gets the files the control binds to (null: nowhere).
+    void SetFileSource(TqelFileSource* source) { fileSource_ = source; }
 
 private:
     void InstantiateControl();
@@ -432,12 +435,9 @@ private:
     bool popupOwnerPending_ = false;
     bool mouseCaptured_ = false;
     int defaultMessageDepth_ = 0; // OnDefWindowMessage calls in progress
-};
 
-// Movies stored as RCDATA resources of the executable (names in any letter case).
-bool HasMovieResource(const std::string& name);
-// Raises TError when there is none.
-std::shared_ptr<TStream> OpenMovieResource(const std::string& name);
+    TqelFileSource* fileSource_ = nullptr;
+};
 
 // The font as an OLE font object, and back.
 ComPtr<IFontDisp> FontToFontDisp(TFont& font);

@@ -306,6 +306,11 @@ HRESULT STDMETHODCALLTYPE TqelOleControl::Save(IStream*, BOOL) {
 HRESULT STDMETHODCALLTYPE TqelOleControl::GetSizeMax(ULARGE_INTEGER*) {
     return E_NOTIMPL;
 }
+HRESULT STDMETHODCALLTYPE TqelOleControl::BindToStorage(IBindCtx* context, IMoniker*, REFIID,
+                                                        void**) {
+    return fileSource_ ? fileSource_->BindToStorage(context) : E_FAIL;
+}
+
 HRESULT STDMETHODCALLTYPE TqelOleControl::BindToObject(IBindCtx*, IMoniker*, REFIID, void**) {
     return E_NOTIMPL;
 }

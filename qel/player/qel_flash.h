@@ -10,6 +10,7 @@
 #include <windows.h>
 
 #include "qel/host/qel_flash_olehost.h"
+#include "qel/player/qel_flash_resolver.h"
 #include "ui/hidden_window_win.h"
 
 // The skins of the FLV playback movie.
@@ -138,11 +139,11 @@ public:
     // Runs from the message loop, after the control's event call has returned.
     TqelFlashPlayerFSCommand OnHandleFSCommand;
 
-    const std::wstring& PendingTarget() const { return pendingTarget_; }
+    const std::wstring& PendingTarget() const { return resolver_.PendingTarget(); }
     const std::wstring& PendingCommand() const { return pendingCommand_; }
     const std::wstring& PendingArgs() const { return pendingArgs_; }
     // Where "<exe>" requests are read from; empty (the default) for the running executable.
-    void SetPackagePath(const std::string& path) { packagePath_ = path; }
+    void SetPackagePath(const std::string& path) { resolver_.SetPackagePath(path); }
 
     // The number that names this player in posted messages; never given to another player.
     uint32_t Serial() const { return serial_; }
@@ -171,13 +172,15 @@ protected:
     void DescribeControl() override;
     void* QueryDerivedInterface(REFIID iid) override;
     void Notification(TComponent* component, TOperation operation) override;
-    TStream* ListedStream(const std::string& name) override;
     HRESULT CreateControlObject(IOleObject_Flash** object) override;
 
 private:
+    // The stored movie that serves a "<list>" request of this name, or null.
+    TStream* ListedStream(const std::string& name);
     void QueueFSCommand(const std::wstring& command, const std::wstring& args);
     void SetSkinVariable();
 
+    TqelResolver resolver_{[this](const std::string& name) { return ListedStream(name); }};
     std::array<TEventSlot, 4> eventSlots_;
     ComPtr<IClassFactory> builtIn_;
     bool hostsBuiltIn_ = false;

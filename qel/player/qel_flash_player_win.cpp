@@ -71,7 +71,8 @@ const wchar_t* SkinMovie(TqelFLVSkins skin) {
 TqelFlashPlayer::TqelFlashPlayer(TComponent* owner, IClassFactory* builtIn,
                                  const std::string& packagePath)
     : TqelOleControl(owner), builtIn_(builtIn) {
-    packagePath_ = packagePath;
+    resolver_.SetPackagePath(packagePath);
+    SetFileSource(&resolver_);
     do
         ++gLastSerial;
     while (gLastSerial == 0 || LivePlayers().count(gLastSerial));
@@ -102,6 +103,7 @@ TqelFlashPlayer::TqelFlashPlayer(TComponent* owner, IClassFactory* builtIn,
 TqelFlashPlayer::~TqelFlashPlayer() {
     // The control may raise events while it closes: they find the player whole.
     ReleaseControl();
+    SetFileSource(nullptr);
     LivePlayers().erase(serial_);
     flash_.Reset();
 }
@@ -114,7 +116,7 @@ HRESULT TqelFlashPlayer::CreateControlObject(IOleObject_Flash** object) {
     // Decided before anything is created: a book without its movie needs no player control,
     // and the index that tells is read (and kept) for the book's files anyway.
     HRESULT result = E_FAIL;
-    if (!builtIn_ || PackageHasEntry("book.swf", packagePath_))
+    if (!builtIn_ || PackageHasEntry("book.swf", resolver_.PackagePath()))
         result = TqelOleControl::CreateControlObject(object);
     if (FAILED(result) && builtIn_) {
         result =
@@ -353,30 +355,17 @@ HRESULT STDMETHODCALLTYPE TqelFlashPlayer::CreateMoniker(LPOLESTR name, IBindCtx
                                                          IMoniker** moniker, DWORD) {
     if (!moniker)
         return E_POINTER;
-    *moniker = static_cast<IMoniker*>(this);
-    AddRef();
+    *moniker = nullptr;
+    // Decided first: a declined request or a failure hands out nothing.
     try {
-        TRequestSources sources;
-        sources.hasListItem = [this](const std::string& fileName) {
-            return ListedStream(fileName) != nullptr;
-        };
-        sources.hasResource = &HasMovieResource;
-        sources.exeDir = OwnExecutableDirectory();
-        sources.fileExists = &FileExists;
-        const TRequestChoice choice = ChooseRequestTarget(WideToAnsi(name ? name : L""), sources);
-        if (choice.verdict == TRequestVerdict::Declined) {
-            *moniker = nullptr;
-            Release();
+        if (!resolver_.Choose(name ? name : L""))
             return E_NOTIMPL;
-        }
-        if (choice.verdict == TRequestVerdict::Target)
-            pendingTarget_ = AnsiToWide(choice.target);
-        return S_OK;
     } catch (...) {
-        *moniker = nullptr;
-        Release();
         return E_FAIL;
     }
+    *moniker = static_cast<IMoniker*>(this);
+    AddRef();
+    return S_OK;
 }
 
 // The control binds through the moniker it got; these are never needed. The caller keeps its

@@ -1,11 +1,9 @@
-// The site's moniker: serves the target the player chose for the control's last request from
-// the program's resources, a stored movie, a live stream, the package or the download service.
+#include "qel/player/qel_flash_resolver.h"
 
 #include "base/platform.h"
 #include "base/text_win.h"
 #include "package/PackageLookup.h"
 #include "qel/host/qel_flash_download_win.h"
-#include "qel/host/qel_flash_olehost.h"
 #include "qel/host/qel_flash_requests.h"
 
 namespace {
@@ -88,8 +86,21 @@ std::shared_ptr<TStream> OpenMovieResource(const std::string& name) {
     return std::make_shared<TBorrowedMemoryStream>(bytes, SizeofResource(module, resource));
 }
 
-HRESULT STDMETHODCALLTYPE TqelOleControl::BindToStorage(IBindCtx* context, IMoniker*, REFIID,
-                                                        void**) {
+bool TqelResolver::Choose(const std::wstring& name) {
+    TRequestSources sources;
+    sources.hasListItem = [this](const std::string& fileName) {
+        return listedStream_(fileName) != nullptr;
+    };
+    sources.hasResource = &HasMovieResource;
+    sources.exeDir = OwnExecutableDirectory();
+    sources.fileExists = &FileExists;
+    const TRequestChoice choice = ChooseRequestTarget(WideToAnsi(name), sources);
+    if (choice.verdict == TRequestVerdict::Target)
+        pendingTarget_ = AnsiToWide(choice.target);
+    return choice.verdict != TRequestVerdict::Declined;
+}
+
+HRESULT TqelResolver::BindToStorage(IBindCtx* context) {
     try {
         if (!context)
             return E_FAIL;
@@ -118,7 +129,7 @@ HRESULT STDMETHODCALLTYPE TqelOleControl::BindToStorage(IBindCtx* context, IMoni
         }
         if (StartsWith(target, kListTag)) {
             pendingTarget_.erase(0, kListTag.size());
-            TStream* item = ListedStream(target.substr(kListTag.size()));
+            TStream* item = listedStream_(target.substr(kListTag.size()));
             if (!item)
                 return E_FAIL;
             deliver(CopyOfStream(*item));
