@@ -23,7 +23,6 @@
 
 #include <windows.h>
 
-#include <psapi.h>
 #include <wincodec.h>
 
 #include "base/errors.h"
@@ -32,6 +31,7 @@
 #include "qel/player/qel_flash.h"
 #include "qel/qel_units.h"
 #include "tools/drive/png.h"
+#include "tools/drive/viewer_driver_win.h"
 #include "tools/pack/package_writer.h"
 #include "ui/application_win.h"
 #include "ui/forms_win.h"
@@ -53,13 +53,7 @@ double Seconds(TClock::time_point start) {
 }
 
 double PrivateMiB() {
-    PROCESS_MEMORY_COUNTERS_EX counters{};
-    counters.cb = sizeof counters;
-    GetProcessMemoryInfo(GetCurrentProcess(), reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&counters),
-                         sizeof counters);
-    // The commit charge: Windows reports it in both fields, Wine only in PagefileUsage.
-    const SIZE_T bytes = counters.PrivateUsage ? counters.PrivateUsage : counters.PagefileUsage;
-    return bytes / 1048576.0;
+    return PrivateBytes(GetCurrentProcess()) / 1048576.0;
 }
 
 // A page of 960 x 1080: paper, a picture block and lines of "text".

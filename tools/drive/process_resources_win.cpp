@@ -120,11 +120,15 @@ TProcessResources TViewerProcess::Resources() const {
     resources.handles = GetProcessHandleCount(process, &handles) && handles
                             ? handles
                             : SystemHandleCount(processId_);
+    resources.privateBytes = PrivateBytes(process);
+    return resources;
+}
+
+int64_t PrivateBytes(HANDLE process) {
     PROCESS_MEMORY_COUNTERS_EX memory{};
     memory.cb = sizeof memory;
-    if (GetProcessMemoryInfo(process, reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&memory),
-                             sizeof memory))
-        resources.privateBytes =
-            int64_t(memory.PrivateUsage ? memory.PrivateUsage : memory.PagefileUsage);
-    return resources;
+    if (!GetProcessMemoryInfo(process, reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&memory),
+                              sizeof memory))
+        return 0;
+    return int64_t(memory.PrivateUsage ? memory.PrivateUsage : memory.PagefileUsage);
 }

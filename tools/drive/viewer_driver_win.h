@@ -20,6 +20,10 @@ struct TViewerWindowState {
     std::string title;   // the application's taskbar entry
 };
 
+// A process's private bytes (its commit charge): Windows reports it in PrivateUsage, Wine only in
+// PagefileUsage. 0 when it cannot be read.
+int64_t PrivateBytes(HANDLE process);
+
 // What a process holds: the figures a leak shows in.
 struct TProcessResources {
     int64_t gdiObjects = 0;
