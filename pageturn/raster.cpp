@@ -125,8 +125,10 @@ void RowSpan(const TEdges& edges, double cy, double offset, int32_t left, int32_
         const double a = edges.a[k], rest = edges.b[k] * cy + edges.c[k] - offset;
         // a (x + 0.5) + rest >= 0
         if (std::abs(a) < 1e-12) {
-            if (rest < 0)
-                hi = lo;
+            if (rest < 0) { // a level edge the whole row lies beyond
+                from = to = left;
+                return;
+            }
         } else if (a > 0) {
             lo = std::max(lo, -rest / a - 0.5);
         } else {

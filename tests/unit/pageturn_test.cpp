@@ -365,6 +365,13 @@ TEST(Raster, ScalesByAveragingAndMapsAPolygonWithSmoothEdges) {
     MapPolygon(target.View(), {0, 0, 20, 8}, square, SourceOf(face), {1, 0, -5, 0, 1, -5});
     EXPECT_EQ(target.pixels[10 * 20 + 10], Rgb(0, 0, 200));
     EXPECT_EQ(target.pixels[7 * 20 + 10], Rgb(200, 0, 0));
+    // Nor in the rows beside a level edge, whether the clip cuts the polygon or not.
+    for (const TRect clip : {TRect{0, 0, 20, 20}, TRect{8, 0, 20, 20}}) {
+        target.Resize(20, 20, Rgb(0, 0, 200));
+        FillPolygon(target.View(), clip, square, Rgb(200, 0, 0));
+        for (int32_t x = 0; x < 20; ++x)
+            EXPECT_EQ(target.pixels[4 * 20 + size_t(x)], Rgb(0, 0, 200)) << x;
+    }
 
     // Samples that start outside the picture and stay there over the row, the map barely moving
     // across it, are clamped to its edge: nothing beyond the polygon's own pixels is touched.
