@@ -104,6 +104,11 @@ void TBookView::InvalidateTurn() {
                                             {-f->foldNormal.x, -f->foldNormal.y})
                               : f->lifted);
     }
+    // The leaf's shadow reaches this far beyond the outlines.
+    double margin = 2;
+    for (const std::optional<TFoldGeometry>& f : {fold, lastFold_})
+        if (f)
+            margin = std::max(margin, LeafShadow(*f, aspect) * scale + 2);
     lastFold_ = fold;
     std::vector<TPolygon> both;
     for (const TPolygon& polygon : changed) {
@@ -113,8 +118,6 @@ void TBookView::InvalidateTurn() {
                 {slot.left + polygon.points[i].x * scale, slot.top + polygon.points[i].y * scale});
         both.push_back(pixels);
     }
-    // The shadows reach this far beyond the outlines (a tenth of the page's width at most).
-    const double margin = 0.1 * RectWidth(LeafSlot()) + 2;
     double top = 1e18, bottom = -1e18;
     for (const TPolygon& polygon : both)
         for (int32_t i = 0; i < polygon.count; ++i) {
@@ -319,8 +322,15 @@ void TBookView::StartTurn(int32_t to, double now, bool byClick) {
     run.position = CornerOnPath(run.pathFrom, run.corner,
                                 RectHeight(slot) ? double(RectWidth(slot)) / RectHeight(slot) : 1);
     run_ = run;
+    // The leaf at the start of its path looks as the spread at rest does but for what the
+    // first step repaints anyway (the leaf, the strip along the fold): nothing to paint yet,
+    // unless the book under the leaf has another outline (a page alone), and so another shadow.
     lastFold_.reset();
-    InvalidateTurn();
+    if (const std::optional<TTurnView> turn = Turn(); turn && turn->fold.folded)
+        lastFold_ = turn->fold;
+    const TSpread lower = layout_.Spread(run.lower), upper = layout_.Spread(run.upper);
+    if ((lower.left < 0) != (upper.left < 0) || (lower.right < 0) != (upper.right < 0))
+        InvalidateAll();
     if (byClick) {
         lastClickTurn_ = now;
         lastClickFrom_ = spread_;

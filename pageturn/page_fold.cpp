@@ -96,6 +96,10 @@ double FoldShade(const TFoldGeometry& fold, double aspect) {
     return aspect * (0.04 + 0.16 * FoldRise(fold, aspect));
 }
 
+double LeafShadow(const TFoldGeometry& fold, double aspect) {
+    return 0.35 * FoldShade(fold, aspect);
+}
+
 double EaseInOut(double t) {
     t = std::clamp(t, 0.0, 1.0);
     return t < 0.5 ? 4 * t * t * t : 1 - std::pow(-2 * t + 2, 3) / 2;

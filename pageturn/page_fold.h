@@ -64,6 +64,8 @@ TPolygon ClipPolygon(const TPolygon& polygon, TPointF point, TPointF normal);
 double FoldRise(const TFoldGeometry& fold, double aspect);
 // How far the shades along the fold reach, in page units: they grow as the leaf rises.
 double FoldShade(const TFoldGeometry& fold, double aspect);
+// How far the shadow the leaf casts reaches beyond its outline, in page units.
+double LeafShadow(const TFoldGeometry& fold, double aspect);
 
 // Eases in and out over 0 .. 1.
 double EaseInOut(double t);

@@ -315,8 +315,8 @@ void TPageTurnControl::ComposeTurn(const TPixelBuffer& target, const TRect& clip
     if (!back.bits || RectIsEmpty(leafClip))
         return;
     // The leaf casts a shadow on what it lies over, strongest where it is lifted most.
-    ShadowAroundPolygon(target, leafClip, leaf, shadow * 0.35, 0.4 * rise + 0.1, kBlack, foldPoint,
-                        normal);
+    ShadowAroundPolygon(target, leafClip, leaf, LeafShadow(fold, aspect) * scale, 0.4 * rise + 0.1,
+                        kBlack, foldPoint, normal);
     // Pixel of the leaf -> page units -> the back page's units -> its face's pixels.
     const TAffine& b = fold.back;
     const TAffine map{b.ux, b.uy, scale * b.u0 - b.ux * slot.left - b.uy * slot.top,
