@@ -66,6 +66,22 @@ void BM_MapPolygon(benchmark::State& state) {
 }
 BENCHMARK(BM_MapPolygon);
 
+// The same leaf darkened along its fold over a strip a quarter of the page wide, as in a turn.
+void BM_MapPolygonShaded(benchmark::State& state) {
+    const TImage page = Noise(kPageWidth, kPageHeight, 1);
+    TImage target = Noise(kWidth, kHeight, 2);
+    const TTurned turned;
+    const TShade shade{
+        {turned.cx, turned.cy}, {std::cos(kAngle), std::sin(kAngle)}, kPageWidth / 4.0, 0.3};
+    for (auto _ : state) {
+        MapPolygon(target.View(), {0, 0, kWidth, kHeight}, turned.outline, SourceOf(page),
+                   turned.toPage, shade);
+        benchmark::ClobberMemory();
+    }
+    state.SetItemsProcessed(state.iterations() * turned.Covered());
+}
+BENCHMARK(BM_MapPolygonShaded);
+
 void BM_PixmanTurnedPage(benchmark::State& state) {
     TImage page = Noise(kPageWidth, kPageHeight, 1);
     TImage target = Noise(kWidth, kHeight, 2);

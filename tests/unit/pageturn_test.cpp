@@ -387,6 +387,24 @@ TEST(Raster, ScalesByAveragingAndMapsAPolygonWithSmoothEdges) {
     EXPECT_EQ(target.pixels[2 * 20 + 15], Rgb(0, 0, 200));
     EXPECT_EQ(target.pixels[3 * 20 + 15], Rgb(0, 0, 200));
 
+    // A shade darkens by its distance from the line, in steps of 1/256 of its width, pixel by
+    // pixel alike however many are shaded at once.
+    TImage plain;
+    plain.Resize(67, 1, Rgb(200, 100, 50));
+    target.Resize(67, 1);
+    TPolygon line;
+    line.Add({0, 0});
+    line.Add({67, 0});
+    line.Add({67, 1});
+    line.Add({0, 1});
+    CopyPolygon(target.View(), {0, 0, 67, 1}, line, SourceOf(plain), 0, 0,
+                {{0, 0.5}, {1, 0}, 64, 0.5});
+    for (uint32_t x = 0; x < 67; ++x) {
+        const double fall = x < 64 ? 1 - (4 * x + 2) / 256.0 : 0;
+        const uint32_t keep = 256 - uint32_t(0.5 * fall * fall * 256 + 0.5);
+        EXPECT_EQ(target.pixels[x], Rgb(200 * keep >> 8, 100 * keep >> 8, 50 * keep >> 8)) << x;
+    }
+
     // Bilinear: down by the fraction of v, across by that of u (the run eight pixels wide).
     for (int32_t y = 0; y < 10; ++y)
         for (int32_t x = 0; x < 10; ++x)
