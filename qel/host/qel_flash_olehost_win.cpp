@@ -236,39 +236,27 @@ TEventSlot& TqelOleControl::EventSlot(size_t i) {
 // ---- IUnknown, IServiceProvider
 
 HRESULT STDMETHODCALLTYPE TqelOleControl::QueryInterface(REFIID iid, void** out) {
+    using TFace = TComFace<TqelOleControl>;
+    // The first row is the component's identity, its IUnknown.
+    static const TFace faces[] = {
+        TFace::As<IServiceProvider>(IID_IServiceProvider),
+        TFace::As<IMoniker>(IID_IMoniker),
+        TFace::As<IParseDisplayName>(IID_IParseDisplayName),
+        TFace::As<IPropertyNotifySink>(IID_IPropertyNotifySink),
+        TFace::As<TUIWindowFace>(IID_IOleInPlaceUIWindow),
+        TFace::As<IDispatch>(IID_IDispatch),
+        TFace::As<TFrameFace>(IID_IOleInPlaceFrame),
+        TFace::As<TWindowlessSiteFace>(IID_IOleInPlaceSiteWindowless),
+        TFace::As<TInPlaceSiteFace>(IID_IOleInPlaceSite),
+        TFace::As<TUIWindowFace>(IID_IOleWindow),
+        TFace::As<IOleControlSite>(IID_IOleControlSite),
+        TFace::As<IOleClientSite>(IID_IOleClientSite),
+    };
     if (!out)
         return E_POINTER;
-    void* face = nullptr;
-    if (iid == IID_IServiceProvider)
-        face = static_cast<IServiceProvider*>(this);
-    else if (iid == IID_IMoniker)
-        face = static_cast<IMoniker*>(this);
-    else if (iid == IID_IParseDisplayName)
-        face = static_cast<IParseDisplayName*>(this);
-    else if (iid == IID_IPropertyNotifySink)
-        face = static_cast<IPropertyNotifySink*>(this);
-    else if (iid == IID_IOleInPlaceUIWindow)
-        face = static_cast<IOleInPlaceUIWindow*>(static_cast<TUIWindowFace*>(this));
-    else if (iid == IID_IDispatch)
-        face = static_cast<IDispatch*>(this);
-    else if (iid == IID_IOleInPlaceFrame)
-        face = static_cast<IOleInPlaceFrame*>(static_cast<TFrameFace*>(this));
-    else if (iid == IID_IOleInPlaceSiteWindowless)
-        face = static_cast<IOleInPlaceSiteWindowless*>(static_cast<TWindowlessSiteFace*>(this));
-    else if (iid == IID_IOleInPlaceSite)
-        face = static_cast<IOleInPlaceSite*>(static_cast<TInPlaceSiteFace*>(this));
-    else if (iid == IID_IOleWindow)
-        face = static_cast<IOleWindow*>(static_cast<TUIWindowFace*>(this));
-    else if (iid == IID_IOleControlSite)
-        face = static_cast<IOleControlSite*>(this);
-    else if (iid == IID_IOleClientSite)
-        face = static_cast<IOleClientSite*>(this);
-    else if (iid == IID_IUnknown)
-        face = Identity();
-    else
-        face = QueryDerivedInterface(iid);
-    *out = face;
-    if (!face)
+    void* face = FindComFace(*this, faces, iid);
+    *out = face ? face : QueryDerivedInterface(iid);
+    if (!*out)
         return E_NOINTERFACE;
     AddRef();
     return S_OK;
