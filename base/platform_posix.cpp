@@ -61,33 +61,16 @@ std::unique_ptr<TFileStream> TFileStream::TryOpenShared(const std::string& path)
     return std::unique_ptr<TFileStream>(new TFileStream(fd));
 }
 
-std::unique_ptr<TFileStream> TFileStream::OpenShared(const std::string& path) {
-    auto stream = TryOpenShared(path);
-    if (!stream)
-        throw TOpenError(path, LastSystemErrorText());
-    return stream;
-}
-
 TFileStream::~TFileStream() {
     close(static_cast<int>(handle_));
 }
 
-int64_t TFileStream::Read(void* buffer, int64_t count) {
-    int64_t done = 0;
-    while (done < count) {
-        const ssize_t n = read(static_cast<int>(handle_), static_cast<char*>(buffer) + done,
-                               static_cast<size_t>(std::min<int64_t>(count - done, 1 << 30)));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            break;
-        done += n;
+int64_t TFileStream::ReadSome(void* buffer, int32_t count) {
+    for (;;) {
+        const ssize_t n = read(static_cast<int>(handle_), buffer, static_cast<size_t>(count));
+        if (n >= 0 || errno != EINTR)
+            return n > 0 ? n : 0;
     }
-    return done;
-}
-
-int64_t TFileStream::Write(const void*, int64_t) {
-    return 0;
 }
 
 int64_t TFileStream::Seek(int64_t offset, TSeekOrigin origin) {

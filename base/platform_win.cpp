@@ -75,32 +75,13 @@ std::unique_ptr<TFileStream> TFileStream::TryOpenShared(const std::string& path)
     return std::unique_ptr<TFileStream>(new TFileStream(reinterpret_cast<intptr_t>(file)));
 }
 
-std::unique_ptr<TFileStream> TFileStream::OpenShared(const std::string& path) {
-    auto stream = TryOpenShared(path);
-    if (!stream)
-        throw TOpenError(path, LastSystemErrorText());
-    return stream;
-}
-
 TFileStream::~TFileStream() {
     CloseHandle(AsHandle(handle_));
 }
 
-int64_t TFileStream::Read(void* buffer, int64_t count) {
-    int64_t done = 0;
-    while (done < count) {
-        DWORD n = 0;
-        const DWORD chunk = static_cast<DWORD>(std::min<int64_t>(count - done, 1 << 30));
-        if (!ReadFile(AsHandle(handle_), static_cast<char*>(buffer) + done, chunk, &n, nullptr) ||
-            n == 0)
-            break;
-        done += n;
-    }
-    return done;
-}
-
-int64_t TFileStream::Write(const void*, int64_t) {
-    return 0;
+int64_t TFileStream::ReadSome(void* buffer, int32_t count) {
+    DWORD n = 0;
+    return ReadFile(AsHandle(handle_), buffer, static_cast<DWORD>(count), &n, nullptr) ? n : 0;
 }
 
 int64_t TFileStream::Seek(int64_t offset, TSeekOrigin origin) {

@@ -7,6 +7,7 @@
 #include <unordered_map>
 
 #include "base/errors.h"
+#include "base/platform.h"
 
 namespace {
 
@@ -188,6 +189,29 @@ int64_t TBorrowedMemoryStream::Write(const void*, int64_t) {
 int64_t TBorrowedMemoryStream::Seek(int64_t offset, TSeekOrigin origin) {
     position_ = ResolveSeek(offset, origin, position_, size_);
     return position_;
+}
+
+std::unique_ptr<TFileStream> TFileStream::OpenShared(const std::string& path) {
+    auto stream = TryOpenShared(path);
+    if (!stream)
+        throw TOpenError(path, LastSystemErrorText());
+    return stream;
+}
+
+int64_t TFileStream::Read(void* buffer, int64_t count) {
+    int64_t done = 0;
+    while (done < count) {
+        const int64_t n = ReadSome(static_cast<char*>(buffer) + done,
+                                   static_cast<int32_t>(std::min<int64_t>(count - done, 1 << 30)));
+        if (n <= 0)
+            break;
+        done += n;
+    }
+    return done;
+}
+
+int64_t TFileStream::Write(const void*, int64_t) {
+    return 0;
 }
 
 void WriteLengthPrefixedString(TStream& stream, std::string_view text) {

@@ -114,6 +114,9 @@ public:
 
 private:
     explicit TFileStream(intptr_t handle) : handle_(handle) {}
+    // One read of the system's, of at most count bytes: how many arrived, 0 at the end or on a
+    // failure.
+    int64_t ReadSome(void* buffer, int32_t count);
     intptr_t handle_; // HANDLE on Windows, a descriptor elsewhere
 };
 
