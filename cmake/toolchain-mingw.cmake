@@ -1,0 +1,11 @@
+# Windows, cross-compiled with mingw-w64 for LEAFTURN_MINGW_ARCH, which the toolchain file of
+# each processor sets before it includes this one.
+set(CMAKE_SYSTEM_NAME Windows)
+set(CMAKE_SYSTEM_PROCESSOR ${LEAFTURN_MINGW_ARCH})
+set(CMAKE_C_COMPILER ${LEAFTURN_MINGW_ARCH}-w64-mingw32-gcc-posix)
+set(CMAKE_CXX_COMPILER ${LEAFTURN_MINGW_ARCH}-w64-mingw32-g++-posix)
+set(CMAKE_RC_COMPILER ${LEAFTURN_MINGW_ARCH}-w64-mingw32-windres)
+set(CMAKE_FIND_ROOT_PATH /usr/${LEAFTURN_MINGW_ARCH}-w64-mingw32)
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
