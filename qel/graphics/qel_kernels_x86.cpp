@@ -30,6 +30,14 @@ inline bool ReadsItsOwnWrites(const TqelColor* source, const TqelColor* destinat
     return count > 0 && to > from && to - from < static_cast<uintptr_t>(count) * sizeof(TqelColor);
 }
 
+// A set's entry for a run kernel: runs that read their own writes take the plain loop.
+template <void (*Run)(const TqelColor*, TqelColor*, int32_t), TRunFn TRunKernels::*Plain>
+QEL_ENTRY void Entry(const TqelColor* source, TqelColor* destination, int32_t count) {
+    if (ReadsItsOwnWrites(source, destination, count))
+        return (kScalarKernels.*Plain)(source, destination, count);
+    Run(source, destination, count);
+}
+
 // ---- SSE2, four pixels at a time.
 //
 // Both variants compute per 16-bit lane D*256 + (S-D)*A, which the lane holds exactly modulo
@@ -102,30 +110,13 @@ QEL_SSE2 inline void BlendRunSse2(const TqelColor* source, TqelColor* destinatio
     }
 }
 
-QEL_ENTRY QEL_SSE2 void BlendPixelsPlainSse2(const TqelColor* source, TqelColor* destination,
-                                             int32_t count) {
-    if (ReadsItsOwnWrites(source, destination, count))
-        return kScalarKernels.BlendPixelsPlain(source, destination, count);
-    BlendRunSse2<false>(source, destination, count);
-}
-
-QEL_ENTRY QEL_SSE2 void BlendPixelsMmxSse2(const TqelColor* source, TqelColor* destination,
-                                           int32_t count) {
-    if (ReadsItsOwnWrites(source, destination, count))
-        return kScalarKernels.BlendPixelsMmx(source, destination, count);
-    BlendRunSse2<true>(source, destination, count);
-}
-
 QEL_SSE2 inline __m128i KeyCopy4(__m128i s, __m128i d) {
     const __m128i key = _mm_cmpeq_epi32(_mm_and_si128(s, _mm_set1_epi32(0xFFFFFF)),
                                         _mm_set1_epi32(static_cast<int>(kKeyColor)));
     return Select(key, d, _mm_or_si128(s, _mm_set1_epi32(static_cast<int>(0xFF000000))));
 }
 
-QEL_ENTRY QEL_SSE2 void KeyCopyPixelsSse2(const TqelColor* source, TqelColor* destination,
-                                          int32_t count) {
-    if (ReadsItsOwnWrites(source, destination, count))
-        return kScalarKernels.KeyCopyPixels(source, destination, count);
+QEL_SSE2 void KeyCopyRunSse2(const TqelColor* source, TqelColor* destination, int32_t count) {
     int32_t i = 0;
     for (; i + 4 <= count; i += 4) {
         const __m128i s = _mm_loadu_si128(reinterpret_cast<const __m128i*>(source + i));
@@ -160,9 +151,12 @@ QEL_ENTRY QEL_SSE2 void FillPixelsSse2(TqelColor* destination, int32_t count, Tq
 }
 
 // SSE2 has no variable permute: its gather is the scalar one.
-const TRunKernels kSse2Kernels = {
-    "sse2",         BlendPixelsPlainSse2, BlendPixelsMmxSse2, KeyCopyPixelsSse2,
-    FillPixelsSse2, GatherPixelsScalar};
+const TRunKernels kSse2Kernels = {"sse2",
+                                  Entry<BlendRunSse2<false>, &TRunKernels::BlendPixelsPlain>,
+                                  Entry<BlendRunSse2<true>, &TRunKernels::BlendPixelsMmx>,
+                                  Entry<KeyCopyRunSse2, &TRunKernels::KeyCopyPixels>,
+                                  FillPixelsSse2,
+                                  GatherPixelsScalar};
 
 // ---- AVX2, eight pixels at a time, the same arithmetic in 256-bit lanes.
 
@@ -231,24 +225,7 @@ QEL_AVX2 inline void BlendRunAvx2(const TqelColor* source, TqelColor* destinatio
     BlendRunSse2<kMmx>(source + i, destination + i, count - i);
 }
 
-QEL_ENTRY QEL_AVX2 void BlendPixelsPlainAvx2(const TqelColor* source, TqelColor* destination,
-                                             int32_t count) {
-    if (ReadsItsOwnWrites(source, destination, count))
-        return kScalarKernels.BlendPixelsPlain(source, destination, count);
-    BlendRunAvx2<false>(source, destination, count);
-}
-
-QEL_ENTRY QEL_AVX2 void BlendPixelsMmxAvx2(const TqelColor* source, TqelColor* destination,
-                                           int32_t count) {
-    if (ReadsItsOwnWrites(source, destination, count))
-        return kScalarKernels.BlendPixelsMmx(source, destination, count);
-    BlendRunAvx2<true>(source, destination, count);
-}
-
-QEL_ENTRY QEL_AVX2 void KeyCopyPixelsAvx2(const TqelColor* source, TqelColor* destination,
-                                          int32_t count) {
-    if (ReadsItsOwnWrites(source, destination, count))
-        return kScalarKernels.KeyCopyPixels(source, destination, count);
+QEL_AVX2 void KeyCopyRunAvx2(const TqelColor* source, TqelColor* destination, int32_t count) {
     const __m256i colour = _mm256_set1_epi32(0xFFFFFF);
     const __m256i keyColour = _mm256_set1_epi32(static_cast<int>(kKeyColor));
     const __m256i alpha = _mm256_set1_epi32(static_cast<int>(0xFF000000));
@@ -260,7 +237,7 @@ QEL_ENTRY QEL_AVX2 void KeyCopyPixelsAvx2(const TqelColor* source, TqelColor* de
         _mm256_storeu_si256(
             to, _mm256_blendv_epi8(_mm256_or_si256(s, alpha), _mm256_loadu_si256(to), key));
     }
-    KeyCopyPixelsSse2(source + i, destination + i, count - i);
+    KeyCopyRunSse2(source + i, destination + i, count - i);
 }
 
 QEL_ENTRY QEL_AVX2 void FillPixelsAvx2(TqelColor* destination, int32_t count, TqelColor value) {
@@ -305,9 +282,12 @@ QEL_ENTRY QEL_AVX2 void GatherPixelsAvx2(const TqelColor* row, int32_t rowLength
     GatherPixelsScalar(row, rowLength, map + i, destination + i, count - i);
 }
 
-const TRunKernels kAvx2Kernels = {
-    "avx2",         BlendPixelsPlainAvx2, BlendPixelsMmxAvx2, KeyCopyPixelsAvx2,
-    FillPixelsAvx2, GatherPixelsAvx2};
+const TRunKernels kAvx2Kernels = {"avx2",
+                                  Entry<BlendRunAvx2<false>, &TRunKernels::BlendPixelsPlain>,
+                                  Entry<BlendRunAvx2<true>, &TRunKernels::BlendPixelsMmx>,
+                                  Entry<KeyCopyRunAvx2, &TRunKernels::KeyCopyPixels>,
+                                  FillPixelsAvx2,
+                                  GatherPixelsAvx2};
 
 } // namespace
 
