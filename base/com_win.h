@@ -41,6 +41,13 @@ private:
 // Raises TOleError for a failure code; returns the code otherwise.
 HRESULT OleCheck(HRESULT code);
 
+// For a call that hands out nothing: clears the caller's out pointer, if any, and returns result.
+template <typename T> HRESULT NullOut(T** out, HRESULT result) {
+    if (out)
+        *out = nullptr;
+    return result;
+}
+
 // Asks object for the interface of target. An answer of success that hands out nothing is
 // E_NOINTERFACE: a component may give it, and nothing may then go on to use the null.
 template <typename T> HRESULT QueryFor(IUnknown* object, ComPtr<T>& target) {

@@ -229,35 +229,49 @@ public:
     HRESULT STDMETHODCALLTYPE QueryService(REFGUID service, REFIID iid, void** out) override;
 
     // ---- IPersist, IPersistStream, IMoniker
-    HRESULT STDMETHODCALLTYPE GetClassID(CLSID* classId) override;
-    HRESULT STDMETHODCALLTYPE IsDirty() override;
-    HRESULT STDMETHODCALLTYPE Load(IStream* stream) override;
-    HRESULT STDMETHODCALLTYPE Save(IStream* stream, BOOL clearDirty) override;
-    HRESULT STDMETHODCALLTYPE GetSizeMax(ULARGE_INTEGER* size) override;
-    HRESULT STDMETHODCALLTYPE BindToObject(IBindCtx* context, IMoniker* left, REFIID iid,
-                                           void** out) override;
+    HRESULT STDMETHODCALLTYPE GetClassID(CLSID*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE IsDirty() override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE Load(IStream*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE Save(IStream*, BOOL) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetSizeMax(ULARGE_INTEGER*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE BindToObject(IBindCtx*, IMoniker*, REFIID, void**) override {
+        return E_NOTIMPL;
+    }
     HRESULT STDMETHODCALLTYPE BindToStorage(IBindCtx* context, IMoniker* left, REFIID iid,
                                             void** out) override;
-    HRESULT STDMETHODCALLTYPE Reduce(IBindCtx* context, DWORD howFar, IMoniker** toLeft,
-                                     IMoniker** reduced) override;
-    HRESULT STDMETHODCALLTYPE ComposeWith(IMoniker* right, BOOL onlyIfNotGeneric,
-                                          IMoniker** composite) override;
-    HRESULT STDMETHODCALLTYPE Enum(BOOL forward, IEnumMoniker** monikers) override;
-    HRESULT STDMETHODCALLTYPE IsEqual(IMoniker* other) override;
-    HRESULT STDMETHODCALLTYPE Hash(DWORD* hash) override;
-    HRESULT STDMETHODCALLTYPE IsRunning(IBindCtx* context, IMoniker* left,
-                                        IMoniker* newlyRunning) override;
-    HRESULT STDMETHODCALLTYPE GetTimeOfLastChange(IBindCtx* context, IMoniker* left,
-                                                  FILETIME* time) override;
-    HRESULT STDMETHODCALLTYPE Inverse(IMoniker** inverse) override;
-    HRESULT STDMETHODCALLTYPE CommonPrefixWith(IMoniker* other, IMoniker** prefix) override;
-    HRESULT STDMETHODCALLTYPE RelativePathTo(IMoniker* other, IMoniker** relative) override;
-    HRESULT STDMETHODCALLTYPE GetDisplayName(IBindCtx* context, IMoniker* left,
-                                             LPOLESTR* name) override;
+    HRESULT STDMETHODCALLTYPE Reduce(IBindCtx*, DWORD, IMoniker**, IMoniker** reduced) override {
+        return NullOut(reduced, E_NOTIMPL);
+    }
+    HRESULT STDMETHODCALLTYPE ComposeWith(IMoniker*, BOOL, IMoniker** composite) override {
+        return NullOut(composite, E_NOTIMPL);
+    }
+    HRESULT STDMETHODCALLTYPE Enum(BOOL, IEnumMoniker** monikers) override {
+        return NullOut(monikers, E_NOTIMPL);
+    }
+    HRESULT STDMETHODCALLTYPE IsEqual(IMoniker*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE Hash(DWORD*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE IsRunning(IBindCtx*, IMoniker*, IMoniker*) override {
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE GetTimeOfLastChange(IBindCtx*, IMoniker*, FILETIME*) override {
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE Inverse(IMoniker** inverse) override {
+        return NullOut(inverse, E_NOTIMPL);
+    }
+    HRESULT STDMETHODCALLTYPE CommonPrefixWith(IMoniker*, IMoniker** prefix) override {
+        return NullOut(prefix, E_NOTIMPL);
+    }
+    HRESULT STDMETHODCALLTYPE RelativePathTo(IMoniker*, IMoniker** relative) override {
+        return NullOut(relative, E_NOTIMPL);
+    }
+    HRESULT STDMETHODCALLTYPE GetDisplayName(IBindCtx*, IMoniker*, LPOLESTR*) override {
+        return E_NOTIMPL;
+    }
     HRESULT STDMETHODCALLTYPE ParseDisplayName(IBindCtx* context, IMoniker* left,
                                                LPOLESTR displayName, ULONG* eaten,
                                                IMoniker** out) override;
-    HRESULT STDMETHODCALLTYPE IsSystemMoniker(DWORD* kind) override;
+    HRESULT STDMETHODCALLTYPE IsSystemMoniker(DWORD*) override { return E_NOTIMPL; }
 
     // ---- IParseDisplayName
     HRESULT STDMETHODCALLTYPE ParseDisplayName(IBindCtx* context, LPOLESTR displayName,
@@ -270,18 +284,20 @@ public:
     // ---- IOleWindow, IOleInPlaceUIWindow, IOleInPlaceFrame
     HRESULT UIWindowGetWindow(HWND* window) override;
     HRESULT FrameGetWindow(HWND* window) override;
-    HRESULT STDMETHODCALLTYPE ContextSensitiveHelp(BOOL enterMode) override;
-    HRESULT STDMETHODCALLTYPE GetBorder(LPRECT border) override;
-    HRESULT STDMETHODCALLTYPE RequestBorderSpace(LPCBORDERWIDTHS widths) override;
-    HRESULT STDMETHODCALLTYPE SetBorderSpace(LPCBORDERWIDTHS widths) override;
+    HRESULT STDMETHODCALLTYPE ContextSensitiveHelp(BOOL) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE GetBorder(LPRECT) override { return INPLACE_E_NOTOOLSPACE; }
+    HRESULT STDMETHODCALLTYPE RequestBorderSpace(LPCBORDERWIDTHS) override {
+        return INPLACE_E_NOTOOLSPACE;
+    }
+    HRESULT STDMETHODCALLTYPE SetBorderSpace(LPCBORDERWIDTHS) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE SetActiveObject(IOleInPlaceActiveObject* object,
                                               LPCOLESTR name) override;
     HRESULT STDMETHODCALLTYPE InsertMenus(HMENU shared, LPOLEMENUGROUPWIDTHS widths) override;
     HRESULT STDMETHODCALLTYPE SetMenu(HMENU shared, HOLEMENU descriptor,
                                       HWND activeObject) override;
     HRESULT STDMETHODCALLTYPE RemoveMenus(HMENU shared) override;
-    HRESULT STDMETHODCALLTYPE SetStatusText(LPCOLESTR text) override;
-    HRESULT STDMETHODCALLTYPE EnableModeless(BOOL enable) override;
+    HRESULT STDMETHODCALLTYPE SetStatusText(LPCOLESTR) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE EnableModeless(BOOL) override { return S_OK; }
     HRESULT STDMETHODCALLTYPE TranslateAccelerator(LPMSG message, WORD id) override;
 
     // ---- IDispatch: the ambient properties
@@ -296,22 +312,22 @@ public:
     // ---- IOleInPlaceSite, IOleInPlaceSiteEx, IOleInPlaceSiteWindowless
     HRESULT InPlaceSiteGetWindow(HWND* window) override;
     HRESULT WindowlessGetWindow(HWND* window) override;
-    HRESULT STDMETHODCALLTYPE CanInPlaceActivate() override;
+    HRESULT STDMETHODCALLTYPE CanInPlaceActivate() override { return S_OK; }
     HRESULT STDMETHODCALLTYPE OnInPlaceActivate() override;
-    HRESULT STDMETHODCALLTYPE OnUIActivate() override;
+    HRESULT STDMETHODCALLTYPE OnUIActivate() override { return S_OK; }
     HRESULT STDMETHODCALLTYPE GetWindowContext(IOleInPlaceFrame** frame,
                                                IOleInPlaceUIWindow** document, LPRECT position,
                                                LPRECT clip, LPOLEINPLACEFRAMEINFO info) override;
-    HRESULT STDMETHODCALLTYPE Scroll(SIZE extent) override;
+    HRESULT STDMETHODCALLTYPE Scroll(SIZE) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE OnUIDeactivate(BOOL undoable) override;
     HRESULT STDMETHODCALLTYPE OnInPlaceDeactivate() override;
-    HRESULT STDMETHODCALLTYPE DiscardUndoState() override;
+    HRESULT STDMETHODCALLTYPE DiscardUndoState() override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE DeactivateAndUndo() override;
     HRESULT STDMETHODCALLTYPE OnPosRectChange(LPCRECT position) override;
     HRESULT STDMETHODCALLTYPE OnInPlaceActivateEx(BOOL* noRedraw, DWORD flags) override;
-    HRESULT STDMETHODCALLTYPE OnInPlaceDeactivateEx(BOOL noRedraw) override;
-    HRESULT STDMETHODCALLTYPE RequestUIActivate() override;
-    HRESULT STDMETHODCALLTYPE CanWindowlessActivate() override;
+    HRESULT STDMETHODCALLTYPE OnInPlaceDeactivateEx(BOOL) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE RequestUIActivate() override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE CanWindowlessActivate() override { return S_OK; }
     HRESULT STDMETHODCALLTYPE GetCapture() override;
     HRESULT STDMETHODCALLTYPE SetCapture(BOOL capture) override;
     HRESULT STDMETHODCALLTYPE GetFocus() override;
@@ -326,21 +342,27 @@ public:
                                                  LRESULT* result) override;
 
     // ---- IOleControlSite
-    HRESULT STDMETHODCALLTYPE OnControlInfoChanged() override;
-    HRESULT STDMETHODCALLTYPE LockInPlaceActive(BOOL lock) override;
-    HRESULT STDMETHODCALLTYPE GetExtendedControl(IDispatch** control) override;
+    HRESULT STDMETHODCALLTYPE OnControlInfoChanged() override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE LockInPlaceActive(BOOL) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetExtendedControl(IDispatch** control) override {
+        return NullOut(control, E_NOTIMPL);
+    }
     HRESULT STDMETHODCALLTYPE TransformCoords(POINTL* himetric, POINTF* container,
                                               DWORD flags) override;
     HRESULT STDMETHODCALLTYPE TranslateAccelerator(MSG* message, DWORD modifiers) override;
-    HRESULT STDMETHODCALLTYPE OnFocus(BOOL gotFocus) override;
-    HRESULT STDMETHODCALLTYPE ShowPropertyFrame() override;
+    HRESULT STDMETHODCALLTYPE OnFocus(BOOL) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE ShowPropertyFrame() override { return E_NOTIMPL; }
 
     // ---- IOleClientSite
-    HRESULT STDMETHODCALLTYPE SaveObject() override;
-    HRESULT STDMETHODCALLTYPE GetMoniker(DWORD assign, DWORD which, IMoniker** moniker) override;
-    HRESULT STDMETHODCALLTYPE GetContainer(IOleContainer** container) override;
-    HRESULT STDMETHODCALLTYPE ShowObject() override;
-    HRESULT STDMETHODCALLTYPE OnShowWindow(BOOL show) override;
+    HRESULT STDMETHODCALLTYPE SaveObject() override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE GetMoniker(DWORD, DWORD, IMoniker** moniker) override {
+        return NullOut(moniker, E_NOTIMPL);
+    }
+    HRESULT STDMETHODCALLTYPE GetContainer(IOleContainer** container) override {
+        return NullOut(container, E_NOINTERFACE);
+    }
+    HRESULT STDMETHODCALLTYPE ShowObject() override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE OnShowWindow(BOOL) override { return S_OK; }
     HRESULT STDMETHODCALLTYPE RequestNewObjectLayout() override;
 
 protected:

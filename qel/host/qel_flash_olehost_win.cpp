@@ -12,12 +12,6 @@ namespace {
 
 constexpr RECT kUnclipped{0, 0, 32767, 32767};
 
-template <typename T> HRESULT NullOut(T** out, HRESULT result) {
-    if (out)
-        *out = nullptr;
-    return result;
-}
-
 } // namespace
 
 // ---- construction and teardown
@@ -279,70 +273,15 @@ HRESULT STDMETHODCALLTYPE TqelOleControl::QueryService(REFGUID, REFIID iid, void
 
 // ---- IPersist, IPersistStream, IMoniker: the site's moniker only binds to storage
 
-HRESULT STDMETHODCALLTYPE TqelOleControl::GetClassID(CLSID*) {
-    return E_NOTIMPL;
-}
-HRESULT STDMETHODCALLTYPE TqelOleControl::IsDirty() {
-    return E_NOTIMPL;
-}
-HRESULT STDMETHODCALLTYPE TqelOleControl::Load(IStream*) {
-    return E_NOTIMPL;
-}
-HRESULT STDMETHODCALLTYPE TqelOleControl::Save(IStream*, BOOL) {
-    return E_NOTIMPL;
-}
-HRESULT STDMETHODCALLTYPE TqelOleControl::GetSizeMax(ULARGE_INTEGER*) {
-    return E_NOTIMPL;
-}
 HRESULT STDMETHODCALLTYPE TqelOleControl::BindToStorage(IBindCtx* context, IMoniker*, REFIID,
                                                         void**) {
     return fileSource_ ? fileSource_->BindToStorage(context) : E_FAIL;
 }
 
-HRESULT STDMETHODCALLTYPE TqelOleControl::BindToObject(IBindCtx*, IMoniker*, REFIID, void**) {
-    return E_NOTIMPL;
-}
-HRESULT STDMETHODCALLTYPE TqelOleControl::Reduce(IBindCtx*, DWORD, IMoniker**, IMoniker** reduced) {
-    return NullOut(reduced, E_NOTIMPL);
-}
-HRESULT STDMETHODCALLTYPE TqelOleControl::ComposeWith(IMoniker*, BOOL, IMoniker** composite) {
-    return NullOut(composite, E_NOTIMPL);
-}
-HRESULT STDMETHODCALLTYPE TqelOleControl::Enum(BOOL, IEnumMoniker** monikers) {
-    return NullOut(monikers, E_NOTIMPL);
-}
-HRESULT STDMETHODCALLTYPE TqelOleControl::IsEqual(IMoniker*) {
-    return E_NOTIMPL;
-}
-HRESULT STDMETHODCALLTYPE TqelOleControl::Hash(DWORD*) {
-    return E_NOTIMPL;
-}
-HRESULT STDMETHODCALLTYPE TqelOleControl::IsRunning(IBindCtx*, IMoniker*, IMoniker*) {
-    return E_NOTIMPL;
-}
-HRESULT STDMETHODCALLTYPE TqelOleControl::GetTimeOfLastChange(IBindCtx*, IMoniker*, FILETIME*) {
-    return E_NOTIMPL;
-}
-HRESULT STDMETHODCALLTYPE TqelOleControl::Inverse(IMoniker** inverse) {
-    return NullOut(inverse, E_NOTIMPL);
-}
-HRESULT STDMETHODCALLTYPE TqelOleControl::CommonPrefixWith(IMoniker*, IMoniker** prefix) {
-    return NullOut(prefix, E_NOTIMPL);
-}
-HRESULT STDMETHODCALLTYPE TqelOleControl::RelativePathTo(IMoniker*, IMoniker** relative) {
-    return NullOut(relative, E_NOTIMPL);
-}
-HRESULT STDMETHODCALLTYPE TqelOleControl::GetDisplayName(IBindCtx*, IMoniker*, LPOLESTR*) {
-    return E_NOTIMPL;
-}
 HRESULT STDMETHODCALLTYPE TqelOleControl::ParseDisplayName(IBindCtx*, IMoniker*, LPOLESTR, ULONG*,
                                                            IMoniker** out) {
     return NullOut(out, E_NOTIMPL);
 }
-HRESULT STDMETHODCALLTYPE TqelOleControl::IsSystemMoniker(DWORD*) {
-    return E_NOTIMPL;
-}
-
 // ---- IParseDisplayName
 
 HRESULT STDMETHODCALLTYPE TqelOleControl::ParseDisplayName(IBindCtx*, LPOLESTR, ULONG*,
@@ -383,19 +322,6 @@ HRESULT TqelOleControl::FrameGetWindow(HWND* window) {
     return S_OK;
 }
 
-HRESULT STDMETHODCALLTYPE TqelOleControl::ContextSensitiveHelp(BOOL) {
-    return S_OK;
-}
-HRESULT STDMETHODCALLTYPE TqelOleControl::GetBorder(LPRECT) {
-    return INPLACE_E_NOTOOLSPACE;
-}
-HRESULT STDMETHODCALLTYPE TqelOleControl::RequestBorderSpace(LPCBORDERWIDTHS) {
-    return INPLACE_E_NOTOOLSPACE;
-}
-HRESULT STDMETHODCALLTYPE TqelOleControl::SetBorderSpace(LPCBORDERWIDTHS) {
-    return E_NOTIMPL;
-}
-
 HRESULT STDMETHODCALLTYPE TqelOleControl::SetActiveObject(IOleInPlaceActiveObject* object,
                                                           LPCOLESTR) {
     activeIntf_ = object;
@@ -431,12 +357,6 @@ HRESULT STDMETHODCALLTYPE TqelOleControl::RemoveMenus(HMENU shared) {
     return S_OK;
 }
 
-HRESULT STDMETHODCALLTYPE TqelOleControl::SetStatusText(LPCOLESTR) {
-    return S_OK;
-}
-HRESULT STDMETHODCALLTYPE TqelOleControl::EnableModeless(BOOL) {
-    return S_OK;
-}
 HRESULT STDMETHODCALLTYPE TqelOleControl::TranslateAccelerator(LPMSG, WORD) {
     return S_FALSE;
 }
@@ -516,10 +436,6 @@ HRESULT TqelOleControl::InPlaceSiteGetWindow(HWND* window) {
     return NullOut(window, E_FAIL);
 }
 
-HRESULT STDMETHODCALLTYPE TqelOleControl::CanInPlaceActivate() {
-    return S_OK;
-}
-
 HRESULT STDMETHODCALLTYPE TqelOleControl::OnInPlaceActivate() {
     if (hostedObject_) {
         hostedObject_.As(&inPlaceIntf_);
@@ -532,13 +448,6 @@ HRESULT STDMETHODCALLTYPE TqelOleControl::OnInPlaceActivate() {
 
 HRESULT STDMETHODCALLTYPE TqelOleControl::OnInPlaceActivateEx(BOOL*, DWORD) {
     return OnInPlaceActivate();
-}
-
-HRESULT STDMETHODCALLTYPE TqelOleControl::OnUIActivate() {
-    return S_OK;
-}
-HRESULT STDMETHODCALLTYPE TqelOleControl::RequestUIActivate() {
-    return S_OK;
 }
 
 HRESULT STDMETHODCALLTYPE TqelOleControl::GetWindowContext(IOleInPlaceFrame** frame,
@@ -564,10 +473,6 @@ HRESULT STDMETHODCALLTYPE TqelOleControl::GetWindowContext(IOleInPlaceFrame** fr
     return S_OK;
 }
 
-HRESULT STDMETHODCALLTYPE TqelOleControl::Scroll(SIZE) {
-    return E_NOTIMPL;
-}
-
 HRESULT STDMETHODCALLTYPE TqelOleControl::OnUIDeactivate(BOOL) {
     SetMenu(nullptr, nullptr, nullptr);
     return S_OK;
@@ -579,13 +484,6 @@ HRESULT STDMETHODCALLTYPE TqelOleControl::OnInPlaceDeactivate() {
     windowlessIntf_.Reset();
     viewIntf_.Reset();
     return S_OK;
-}
-
-HRESULT STDMETHODCALLTYPE TqelOleControl::OnInPlaceDeactivateEx(BOOL) {
-    return S_OK;
-}
-HRESULT STDMETHODCALLTYPE TqelOleControl::DiscardUndoState() {
-    return E_NOTIMPL;
 }
 
 HRESULT STDMETHODCALLTYPE TqelOleControl::DeactivateAndUndo() {
@@ -600,21 +498,7 @@ HRESULT STDMETHODCALLTYPE TqelOleControl::OnPosRectChange(LPCRECT position) {
     return S_OK;
 }
 
-HRESULT STDMETHODCALLTYPE TqelOleControl::CanWindowlessActivate() {
-    return S_OK;
-}
-
 // ---- IOleControlSite
-
-HRESULT STDMETHODCALLTYPE TqelOleControl::OnControlInfoChanged() {
-    return E_NOTIMPL;
-}
-HRESULT STDMETHODCALLTYPE TqelOleControl::LockInPlaceActive(BOOL) {
-    return E_NOTIMPL;
-}
-HRESULT STDMETHODCALLTYPE TqelOleControl::GetExtendedControl(IDispatch** control) {
-    return NullOut(control, E_NOTIMPL);
-}
 
 HRESULT STDMETHODCALLTYPE TqelOleControl::TransformCoords(POINTL* himetric, POINTF* container,
                                                           DWORD flags) {
@@ -634,30 +518,7 @@ HRESULT STDMETHODCALLTYPE TqelOleControl::TransformCoords(POINTL* himetric, POIN
 HRESULT STDMETHODCALLTYPE TqelOleControl::TranslateAccelerator(MSG*, DWORD) {
     return E_NOTIMPL;
 }
-HRESULT STDMETHODCALLTYPE TqelOleControl::OnFocus(BOOL) {
-    return E_NOTIMPL;
-}
-HRESULT STDMETHODCALLTYPE TqelOleControl::ShowPropertyFrame() {
-    return E_NOTIMPL;
-}
-
 // ---- IOleClientSite
-
-HRESULT STDMETHODCALLTYPE TqelOleControl::SaveObject() {
-    return S_OK;
-}
-HRESULT STDMETHODCALLTYPE TqelOleControl::GetMoniker(DWORD, DWORD, IMoniker** moniker) {
-    return NullOut(moniker, E_NOTIMPL);
-}
-HRESULT STDMETHODCALLTYPE TqelOleControl::GetContainer(IOleContainer** container) {
-    return NullOut(container, E_NOINTERFACE);
-}
-HRESULT STDMETHODCALLTYPE TqelOleControl::ShowObject() {
-    return S_OK;
-}
-HRESULT STDMETHODCALLTYPE TqelOleControl::OnShowWindow(BOOL) {
-    return S_OK;
-}
 
 HRESULT STDMETHODCALLTYPE TqelOleControl::RequestNewObjectLayout() {
     try {
