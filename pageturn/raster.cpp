@@ -770,26 +770,80 @@ void ShadowAroundPolygon(const TPixelBuffer& target, const TRect& clip, const TP
         const double fall = 1 - i / 256.0;
         table[i] = Alpha256(maxAlpha * fall * fall);
     }
-    // Along a row each edge function and the side of the line change by a constant step.
+    // Along a row each edge function and the side of the line change by a constant step: pixel
+    // i of a run has them at their start less i steps.
     const auto run = [&](uint32_t* row, int32_t y, int32_t from, int32_t to) {
         if (from >= to)
             return;
         const double cy = y + 0.5;
-        double d[6];
-        for (int32_t k = 0; k < edges.count; ++k)
-            d[k] = -(edges.a[k] * (from + 0.5) + edges.b[k] * cy + edges.c[k]);
-        double side = (from + 0.5 - point.x) * normal.x + (cy - point.y) * normal.y;
-        for (int32_t x = from; x < to; ++x, side += normal.x) {
-            // How far outside: the furthest any edge puts the pixel (exact beside the edges).
-            double outside = d[0];
-            for (int32_t k = 1; k < edges.count; ++k)
-                outside = std::max(outside, d[k]);
-            for (int32_t k = 0; k < edges.count; ++k)
-                d[k] -= edges.a[k];
-            if (side > 0 || outside <= 0 || outside >= spread)
-                continue;
-            row[x] = Blend(row[x], color, table[int32_t(outside * 256 / spread)]);
+        float start[6], step[6];
+        for (int32_t k = 0; k < edges.count; ++k) {
+            start[k] = float(-(edges.a[k] * (from + 0.5) + edges.b[k] * cy + edges.c[k]));
+            step[k] = float(edges.a[k]);
         }
+        const float sideStart =
+            float((from + 0.5 - point.x) * normal.x + (cy - point.y) * normal.y);
+        const float sideStep = float(normal.x), reach = float(spread),
+                    toIndex = float(256 / spread);
+        // The shadow's alpha at pixel i: by how far outside the furthest edge puts it (exact
+        // beside the edges), none on the lifted side of the line or beyond the reach.
+        const auto alphaAt = [&](int32_t i) -> uint32_t {
+            float outside = start[0] - step[0] * float(i);
+            for (int32_t k = 1; k < edges.count; ++k)
+                outside = std::max(outside, start[k] - step[k] * float(i));
+            if (sideStart + sideStep * float(i) > 0 || outside <= 0 || outside >= reach)
+                return 0;
+            return table[std::min(int32_t(outside * toIndex), 256)];
+        };
+        const int32_t count = to - from;
+        int32_t i = 0;
+#if defined(__SSE2__)
+        // Four pixels at a time: where any is shaded, each channel becomes
+        // (color * alpha + pixel * (256 - alpha)) / 256, which never leaves 16 bits.
+        const __m128i zero = _mm_setzero_si128(), full = _mm_set1_epi16(256),
+                      opaque = _mm_set1_epi32(int32_t(0xFF000000u));
+        const __m128i colour = _mm_unpacklo_epi8(_mm_set1_epi32(int32_t(color)), zero);
+        for (; i + 4 <= count; i += 4) {
+            const __m128 at = _mm_add_ps(_mm_set1_ps(float(i)), _mm_setr_ps(0, 1, 2, 3));
+            __m128 outside =
+                _mm_sub_ps(_mm_set1_ps(start[0]), _mm_mul_ps(_mm_set1_ps(step[0]), at));
+            for (int32_t k = 1; k < edges.count; ++k)
+                outside = _mm_max_ps(outside, _mm_sub_ps(_mm_set1_ps(start[k]),
+                                                         _mm_mul_ps(_mm_set1_ps(step[k]), at)));
+            const __m128 side =
+                _mm_add_ps(_mm_set1_ps(sideStart), _mm_mul_ps(_mm_set1_ps(sideStep), at));
+            const __m128 shaded = _mm_and_ps(_mm_and_ps(_mm_cmple_ps(side, _mm_setzero_ps()),
+                                                        _mm_cmpgt_ps(outside, _mm_setzero_ps())),
+                                             _mm_cmplt_ps(outside, _mm_set1_ps(reach)));
+            const int lanes = _mm_movemask_ps(shaded);
+            if (lanes == 0)
+                continue;
+            alignas(16) int32_t index[4];
+            _mm_store_si128(reinterpret_cast<__m128i*>(index),
+                            _mm_cvttps_epi32(_mm_mul_ps(outside, _mm_set1_ps(toIndex))));
+            int16_t alpha[4];
+            for (int32_t j = 0; j < 4; ++j)
+                alpha[j] = lanes >> j & 1 ? int16_t(table[std::min(index[j], 256)]) : 0;
+            __m128i* pixels = reinterpret_cast<__m128i*>(row + from + i);
+            const __m128i before = _mm_loadu_si128(pixels);
+            const auto mix = [&](__m128i p, int16_t a0, int16_t a1) {
+                const __m128i a = _mm_set_epi16(a1, a1, a1, a1, a0, a0, a0, a0);
+                return _mm_srli_epi16(_mm_add_epi16(_mm_mullo_epi16(colour, a),
+                                                    _mm_mullo_epi16(p, _mm_sub_epi16(full, a))),
+                                      8);
+            };
+            const __m128i after = _mm_or_si128(
+                _mm_packus_epi16(mix(_mm_unpacklo_epi8(before, zero), alpha[0], alpha[1]),
+                                 mix(_mm_unpackhi_epi8(before, zero), alpha[2], alpha[3])),
+                opaque);
+            const __m128i mask = _mm_castps_si128(shaded);
+            _mm_storeu_si128(
+                pixels, _mm_or_si128(_mm_and_si128(mask, after), _mm_andnot_si128(mask, before)));
+        }
+#endif
+        for (; i < count; ++i)
+            if (const uint32_t alpha = alphaAt(i))
+                row[from + i] = Blend(row[from + i], color, alpha);
     };
     for (int32_t y = box.top; y < box.bottom; ++y) {
         // The ring between the polygon grown by spread and the polygon itself.

@@ -405,6 +405,29 @@ TEST(Raster, ScalesByAveragingAndMapsAPolygonWithSmoothEdges) {
         EXPECT_EQ(target.pixels[x], Rgb(200 * keep >> 8, 100 * keep >> 8, 50 * keep >> 8)) << x;
     }
 
+    // A shadow falls outside a polygon, fading with the distance over its reach, and only on one
+    // side of its line.
+    TPolygon block;
+    block.Add({-5, -5});
+    block.Add({10, -5});
+    block.Add({10, 5});
+    block.Add({-5, 5});
+    for (const double side : {-1.0, 1.0}) {
+        target.Resize(64, 1, 0x00FFFFFFu); // untouched where no shadow falls
+        ShadowAroundPolygon(target.View(), {0, 0, 64, 1}, block, 30, 0.5, Rgb(0, 0, 0), {25, 0},
+                            {side, 0});
+        for (uint32_t x = 0; x < 64; ++x) {
+            const double outside = x + 0.5 - 10;
+            const double fall = 1 - int(outside * 256 / 30) / 256.0;
+            const uint32_t alpha = (x + 0.5 - 25) * side <= 0 && outside > 0 && outside < 30
+                                       ? uint32_t(0.5 * fall * fall * 256 + 0.5)
+                                       : 0;
+            const uint32_t level = 255 * (256 - alpha) >> 8;
+            EXPECT_EQ(target.pixels[x], alpha ? Rgb(level, level, level) : 0x00FFFFFFu)
+                << x << " " << side;
+        }
+    }
+
     // Bilinear: down by the fraction of v, across by that of u (the run eight pixels wide).
     for (int32_t y = 0; y < 10; ++y)
         for (int32_t x = 0; x < 10; ++x)
