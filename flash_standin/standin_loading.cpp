@@ -36,13 +36,13 @@ bool NamesFile(std::wstring_view url, std::wstring_view file) {
 
 // The callback of one request. It holds the control, so that a late notification never reaches
 // a destroyed object.
-class TBindCallback final : public TComObject<TBindCallback, IBindStatusCallback> {
+class TRequestCallback final : public TComObject<TRequestCallback, IBindStatusCallback> {
 public:
-    TBindCallback(TStandinControl& owner, std::shared_ptr<TRequest> request)
+    TRequestCallback(TStandinControl& owner, std::shared_ptr<TRequest> request)
         : owner_(owner), keep_(static_cast<IOleObject*>(&owner)), request_(std::move(request)) {
         StandinModuleLock();
     }
-    ~TBindCallback() { StandinModuleUnlock(); }
+    ~TRequestCallback() { StandinModuleUnlock(); }
 
     static const auto& Faces() {
         static const TFace faces[] = {TFace::As<IBindStatusCallback>(IID_IBindStatusCallback)};
@@ -225,7 +225,7 @@ HRESULT TStandinControl::Fetch(const std::shared_ptr<TRequest>& request) {
     if (FAILED(result))
         return failed(result);
     const ComPtr<IBindStatusCallback> callback =
-        AdoptComPtr<IBindStatusCallback>(new TBindCallback(*this, request));
+        AdoptComPtr<IBindStatusCallback>(new TRequestCallback(*this, request));
     ComPtr<IBindStatusCallback> previous;
     result = Out(L"api.RegisterBindStatusCallback", L"",
                  RegisterBindStatusCallback(context.Get(), callback.Get(), &previous, 0));

@@ -25,7 +25,7 @@
 #include "flash_standin/standin_control.h"
 #include "flash_standin/standin_log.h"
 #include "pages/picture_win.h"
-#include "pages/player_properties_win.h"
+#include "pages/windowless_control_win.h"
 #include "qel/host/shockwave_flash.h"
 
 // The module's count of live objects and locks (standin_server.cpp).

@@ -12,9 +12,6 @@
 #include <ocidl.h>
 #include <olectl.h>
 
-#include "base/com_object_win.h"
-#include "qel/host/shockwave_flash.h"
-
 #include "pages/player_state.h"
 
 class TPlayerProperties {
@@ -45,23 +42,3 @@ public:
 private:
     TStoredValues values_;
 };
-
-// The interfaces a player control answers for, each by every name the host asks it by: the
-// stand-in and the built-in control answer alike.
-template <typename Object> const auto& PlayerControlFaces() {
-    using TFace = TComFace<Object>;
-    static const TFace faces[] = {
-        TFace::template As<IOleObject>(IID_IOleObject),
-        TFace::template As<IPersistStreamInit>(IID_IPersist),
-        TFace::template As<IPersistStreamInit>(IID_IPersistStreamInit),
-        TFace::template As<IOleControl>(IID_IOleControl),
-        TFace::template As<IShockwaveFlash>(IID_IDispatch),
-        TFace::template As<IShockwaveFlash>(IID_IShockwaveFlash),
-        TFace::template As<IConnectionPointContainer>(IID_IConnectionPointContainer),
-        TFace::template As<IOleInPlaceObjectWindowless>(IID_IOleWindow),
-        TFace::template As<IOleInPlaceObjectWindowless>(IID_IOleInPlaceObject),
-        TFace::template As<IOleInPlaceObjectWindowless>(IID_IOleInPlaceObjectWindowless),
-        TFace::template As<IOleInPlaceActiveObject>(IID_IOleInPlaceActiveObject),
-        TFace::template As<IViewObject>(IID_IViewObject)};
-    return faces;
-}

@@ -1,5 +1,5 @@
-// Windowless in-place activation, input, and the hidden window whose timer runs the animations
-// and whose posted messages run the loading, all on the user-interface thread.
+// In place: placing the book, input, and the hidden window whose timer runs the animations and
+// whose posted messages run the loading, all on the user-interface thread.
 
 #include <chrono>
 #include <windowsx.h>
@@ -27,126 +27,37 @@ double TPageTurnControl::Now() const {
         .count();
 }
 
-HRESULT TPageTurnControl::ActivateInPlace(IOleClientSite* givenSite, LPCRECT position,
-                                          bool uiActivate) {
-    IOleClientSite* site = givenSite ? givenSite : site_.Get();
-    if (!site)
-        return E_UNEXPECTED;
-    if (!inPlaceActive_) {
-        // No window of its own: without a windowless site it stays inactive.
-        ComPtr<IOleInPlaceSiteWindowless> windowless;
-        if (FAILED(site->QueryInterface(IID_PPV_ARGS(&windowless))) ||
-            windowless->CanInPlaceActivate() != S_OK || windowless->CanWindowlessActivate() != S_OK)
-            return E_FAIL;
-        windowless_ = windowless;
-        inPlaceActive_ = true;
-        BOOL noRedraw = FALSE;
-        const HRESULT activated = windowless->OnInPlaceActivateEx(&noRedraw, ACTIVATE_WINDOWLESS);
-        if (FAILED(activated)) {
-            windowless_.Reset();
-            inPlaceActive_ = false;
-            return activated;
-        }
-        ComPtr<IOleInPlaceFrame> frame;
-        ComPtr<IOleInPlaceUIWindow> document;
-        RECT framePosition{}, frameClip{};
-        OLEINPLACEFRAMEINFO info{};
-        info.cb = sizeof info;
-        if (SUCCEEDED(
-                windowless->GetWindowContext(&frame, &document, &framePosition, &frameClip, &info)))
-            position_ = framePosition;
-        else
-            position_ = position ? *position : RECT{};
-        if (!timerWindow_)
-            timerWindow_ =
-                std::make_unique<THiddenWindow>([this](UINT message, WPARAM wParam, LPARAM lParam) {
-                    return HandleTimerWindow(message, wParam, lParam);
-                });
-        view_.SetArea({0, 0, position_.right - position_.left, position_.bottom - position_.top});
-        view_.ShowBar(Now());
-        // The host draws the control once it is placed and shown.
-        Settle(false);
-    }
-    if (uiActivate && !uiActive_)
-        uiActive_ = SUCCEEDED(windowless_->OnUIActivate());
-    return S_OK;
+void TPageTurnControl::Activated(IOleInPlaceFrame*, IOleInPlaceUIWindow*) {
+    if (!timerWindow_)
+        timerWindow_ =
+            std::make_unique<THiddenWindow>([this](UINT message, WPARAM wParam, LPARAM lParam) {
+                return HandleTimerWindow(message, wParam, lParam);
+            });
+    view_.SetArea({0, 0, position_.right - position_.left, position_.bottom - position_.top});
+    view_.ShowBar(Now());
+    // The host draws the control once it is placed and shown.
+    Settle(false);
 }
 
-void TPageTurnControl::Deactivate() {
-    if (!inPlaceActive_)
-        return;
-    const ComPtr<IOleInPlaceSiteWindowless> site = std::move(windowless_);
-    if (uiActive_) {
-        uiActive_ = false;
-        site->OnUIDeactivate(FALSE);
-    }
-    inPlaceActive_ = false;
+void TPageTurnControl::Deactivated() {
     if (timerWindow_ && timerRunning_)
         KillTimer(timerWindow_->Handle(), kTimerId);
     timerRunning_ = false;
-    // The plain notification, so that the site lets go of the interfaces it took.
-    site->OnInPlaceDeactivate();
 }
 
-// ---- IOleWindow, IOleInPlaceObject, IOleInPlaceObjectWindowless
-
-HRESULT TPageTurnControl::GetWindow(HWND* window) {
-    if (!window)
-        return E_POINTER;
-    *window = nullptr; // windowless: there is none
-    return E_FAIL;
+void TPageTurnControl::Placed() {
+    view_.SetArea({0, 0, position_.right - position_.left, position_.bottom - position_.top});
+    // Pictures are made anew for the new size. Until the host has drawn the control once there
+    // is nothing on screen to repaint: its first paint draws everything anyway.
+    Settle(drawn_);
 }
 
-HRESULT TPageTurnControl::ContextSensitiveHelp(BOOL) {
-    return E_NOTIMPL;
-}
-
-HRESULT TPageTurnControl::InPlaceDeactivate() {
-    Deactivate();
-    return S_OK;
-}
-
-HRESULT TPageTurnControl::UIDeactivate() {
-    if (uiActive_ && windowless_) {
-        uiActive_ = false;
-        windowless_->OnUIDeactivate(FALSE);
-    }
-    return S_OK;
-}
-
-HRESULT TPageTurnControl::SetObjectRects(LPCRECT position, LPCRECT) {
-    if (!position)
-        return E_POINTER;
-    try {
-        position_ = *position;
-        view_.SetArea({0, 0, position_.right - position_.left, position_.bottom - position_.top});
-        // Pictures are made anew for the new size. Until the host has drawn the control once
-        // there is nothing on screen to repaint: its first paint draws everything anyway.
-        Settle(drawn_);
-        return S_OK;
-    } catch (...) {
-        return E_FAIL;
-    }
-}
-
-HRESULT TPageTurnControl::ReactivateAndUndo() {
-    return E_NOTIMPL;
-}
-
-HRESULT TPageTurnControl::OnWindowMessage(UINT message, WPARAM wParam, LPARAM lParam,
-                                          LRESULT* result) {
-    if (!inPlaceActive_)
-        return S_FALSE;
-    try {
-        // The host may let go of the control from inside an event it raises.
-        const ComPtr<IOleObject> keep(this);
-        const bool handled = HandleInput(message, wParam, lParam);
-        if (handled && result)
-            *result = message == WM_SETCURSOR ? TRUE : 0;
-        return handled ? S_OK : S_FALSE;
-    } catch (...) {
-        return E_FAIL;
-    }
+HRESULT TPageTurnControl::WindowMessage(UINT message, WPARAM wParam, LPARAM lParam,
+                                        LRESULT* result) {
+    const bool handled = HandleInput(message, wParam, lParam);
+    if (handled && result)
+        *result = message == WM_SETCURSOR ? TRUE : 0;
+    return handled ? S_OK : S_FALSE;
 }
 
 bool TPageTurnControl::HandleInput(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -228,34 +139,6 @@ void TPageTurnControl::SetCursorFor(int32_t x, int32_t y) {
     SetCursor(LoadCursorA(nullptr, cursor));
 }
 
-// ---- IOleInPlaceActiveObject
-
-HRESULT TPageTurnControl::TranslateAccelerator(LPMSG) {
-    return S_FALSE;
-}
-
-HRESULT TPageTurnControl::OnFrameWindowActivate(BOOL) {
-    return S_OK;
-}
-
-HRESULT TPageTurnControl::OnDocWindowActivate(BOOL) {
-    return S_OK;
-}
-
-HRESULT TPageTurnControl::ResizeBorder(LPCRECT, IOleInPlaceUIWindow*, BOOL) {
-    return S_OK;
-}
-
-HRESULT TPageTurnControl::EnableModeless(BOOL) {
-    return S_OK;
-}
-
-HRESULT TPageTurnControl::GetDropTarget(IDropTarget** target) {
-    if (target)
-        *target = nullptr;
-    return E_NOTIMPL;
-}
-
 // ---- the timer and the work queue
 
 std::optional<LRESULT> TPageTurnControl::HandleTimerWindow(UINT message, WPARAM wParam, LPARAM) {
@@ -296,7 +179,7 @@ void TPageTurnControl::ScheduleWork() {
 
 void TPageTurnControl::Settle(bool repaint) {
     for (bool on : view_.TakeFullScreenRequests())
-        FireFullScreen(on);
+        FireCommand(L"fullscreen", on ? L"true" : L"false");
     // A large picture is kept only while its page is zoomed.
     if (largePage_ >= 0 && (!view_.Zoom() || view_.Zoom()->page != largePage_)) {
         large_.reset();

@@ -12,104 +12,8 @@
 
 namespace {
 
-// A delivery larger than this is refused: no book's file comes near it.
-constexpr size_t kMaxDelivery = 64u << 20;
-
 // The colour of paper where a page shows no picture.
 constexpr uint32_t kPaper = Rgb(250, 248, 243);
-
-// The callback of one request. It holds the control, so that a late notification never reaches
-// a destroyed object.
-class TBindCallback final : public TComObject<TBindCallback, IBindStatusCallback> {
-public:
-    TBindCallback(TPageTurnControl& owner, std::shared_ptr<TFetch> fetch)
-        : owner_(owner), keep_(static_cast<IOleObject*>(&owner)), fetch_(std::move(fetch)) {}
-
-    static const auto& Faces() {
-        static const TFace faces[] = {TFace::As<IBindStatusCallback>(IID_IBindStatusCallback)};
-        return faces;
-    }
-
-    HRESULT STDMETHODCALLTYPE OnStartBinding(DWORD, IBinding*) override { return S_OK; }
-    HRESULT STDMETHODCALLTYPE GetPriority(LONG* priority) override {
-        if (!priority)
-            return E_POINTER;
-        *priority = THREAD_PRIORITY_NORMAL;
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE OnLowResource(DWORD) override { return S_OK; }
-    HRESULT STDMETHODCALLTYPE OnProgress(ULONG, ULONG, ULONG, LPCWSTR) override { return S_OK; }
-    HRESULT STDMETHODCALLTYPE OnStopBinding(HRESULT result, LPCWSTR) override {
-        if (!fetch_->done) {
-            fetch_->done = true;
-            if (SUCCEEDED(fetch_->result))
-                fetch_->result = result;
-            try {
-                owner_.FetchDone(fetch_);
-            } catch (...) {
-            }
-        }
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE GetBindInfo(DWORD* flags, BINDINFO* info) override {
-        if (!flags || !info || info->cbSize < sizeof(ULONG))
-            return E_INVALIDARG;
-        // A plain get: whatever arrives is read at once.
-        *flags = 0;
-        const ULONG size = info->cbSize;
-        std::memset(info, 0, size < sizeof *info ? size : sizeof *info);
-        info->cbSize = size;
-        info->dwBindVerb = BINDVERB_GET;
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE OnDataAvailable(DWORD, DWORD size, FORMATETC*,
-                                              STGMEDIUM* medium) override {
-        if (medium)
-            Take(*medium, size);
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE OnObjectAvailable(REFIID, IUnknown*) override { return S_OK; }
-
-private:
-    // Appends what the medium holds (it stays the caller's); too much fails the request.
-    void Take(const STGMEDIUM& medium, DWORD size) {
-        std::vector<uint8_t>& bytes = fetch_->bytes;
-        try {
-            if (medium.tymed == TYMED_ISTREAM && medium.pstm) {
-                uint8_t piece[65536];
-                for (;;) {
-                    ULONG got = 0;
-                    const HRESULT result = medium.pstm->Read(piece, sizeof piece, &got);
-                    if (FAILED(result) || got == 0)
-                        break;
-                    if (bytes.size() + got > kMaxDelivery)
-                        return Refuse();
-                    bytes.insert(bytes.end(), piece, piece + got);
-                    if (result == S_FALSE)
-                        break;
-                }
-            } else if (medium.tymed == TYMED_HGLOBAL && medium.hGlobal) {
-                const SIZE_T n = std::min<SIZE_T>(size, GlobalSize(medium.hGlobal));
-                if (bytes.size() + n > kMaxDelivery)
-                    return Refuse();
-                const TGlobalLock locked(medium.hGlobal);
-                if (const auto* memory = static_cast<const uint8_t*>(locked.Data()))
-                    bytes.insert(bytes.end(), memory, memory + n);
-            }
-        } catch (const std::bad_alloc&) {
-            Refuse();
-        }
-    }
-    void Refuse() {
-        fetch_->bytes.clear();
-        fetch_->bytes.shrink_to_fit();
-        fetch_->result = E_OUTOFMEMORY;
-    }
-
-    TPageTurnControl& owner_;
-    const ComPtr<IOleObject> keep_;
-    const std::shared_ptr<TFetch> fetch_;
-};
 
 // A decoded picture as pixels of our own.
 TImage ToImage(const TPagePicture& picture) {
@@ -150,7 +54,7 @@ std::shared_ptr<TFetch> TPageTurnControl::Fetch(std::wstring url, TFetch::TPurpo
     if (FAILED(result = CreateBindCtx(0, &context)))
         return fail(result);
     const ComPtr<IBindStatusCallback> callback =
-        AdoptComPtr<IBindStatusCallback>(new TBindCallback(*this, fetch));
+        AdoptComPtr<IBindStatusCallback>(new TBindCallback<TPageTurnControl, TFetch>(*this, fetch));
     // The bind context's callback holder, where a binding looks for its callback: what
     // RegisterBindStatusCallback does, without loading urlmon into every book's process.
     if (FAILED(result = context->RegisterObjectParam(const_cast<LPOLESTR>(L"_BSCB_Holder_"),
@@ -168,7 +72,16 @@ std::shared_ptr<TFetch> TPageTurnControl::Fetch(std::wstring url, TFetch::TPurpo
     return fetch;
 }
 
-void TPageTurnControl::FetchDone(const std::shared_ptr<TFetch>& fetch) {
+void TPageTurnControl::BindingStopped(const std::shared_ptr<TFetch>& fetch, HRESULT result) {
+    if (fetch->done)
+        return;
+    fetch->done = true;
+    if (fetch->tooLarge) {
+        fetch->bytes = {};
+        fetch->result = E_OUTOFMEMORY;
+    } else {
+        fetch->result = result;
+    }
     // Acted on from the message loop, never inside the host's delivery.
     if (fetching_ > 0)
         return;
@@ -250,9 +163,9 @@ void TPageTurnControl::FireReady() {
     VARIANT value;
     V_VT(&value) = VT_I4;
     V_I4(&value) = 100;
-    FireEvent(FlashEvent::kOnProgress, {value});
+    FireEvent(FlashEvent::kOnProgress, 1, &value);
     V_I4(&value) = 4; // complete
-    FireEvent(FlashEvent::kReadyStateChange, {value});
+    FireEvent(FlashEvent::kReadyStateChange, 1, &value);
 }
 
 TRect TPageTurnControl::FaceSize() const {

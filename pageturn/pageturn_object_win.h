@@ -1,8 +1,7 @@
 #pragma once
-// The page-turning control's object: every interface the host uses, its two connection points,
-// the book it shows and the pictures of its pages.
+// The page-turning control's object: the windowless control's skeleton with the book it shows
+// and the pictures of its pages.
 
-#include <atomic>
 #include <functional>
 #include <map>
 #include <memory>
@@ -10,46 +9,14 @@
 #include <string>
 #include <vector>
 
-#include <ocidl.h>
-#include <olectl.h>
-#include <urlmon.h>
 #include <windows.h>
 
-#include "base/com_object_win.h"
-#include "base/com_win.h"
-#include "base/sink_table_win.h"
-#include "pages/player_properties_win.h"
+#include "pages/windowless_control_win.h"
 #include "pageturn/book_view.h"
 #include "pageturn/pageturn_control_win.h"
 #include "pageturn/raster.h"
 #include "qel/host/qel_bitmap_win.h"
-#include "qel/host/shockwave_flash.h"
 #include "ui/hidden_window_win.h"
-
-class TPageTurnControl;
-
-class TPageTurnPoint final : public TComPart<TPageTurnPoint, IConnectionPoint> {
-public:
-    TPageTurnPoint(TPageTurnControl& owner, const IID& iid);
-
-    static const auto& Faces() {
-        static const TFace faces[] = {TFace::As<IConnectionPoint>(IID_IConnectionPoint)};
-        return faces;
-    }
-    HRESULT STDMETHODCALLTYPE GetConnectionInterface(IID* iid) override;
-    HRESULT STDMETHODCALLTYPE GetConnectionPointContainer(IConnectionPointContainer** out) override;
-    HRESULT STDMETHODCALLTYPE Advise(IUnknown* sink, DWORD* cookie) override;
-    HRESULT STDMETHODCALLTYPE Unadvise(DWORD cookie) override;
-    HRESULT STDMETHODCALLTYPE EnumConnections(IEnumConnections** out) override;
-
-    // A copy, so that a sink may disconnect while it is being called.
-    std::vector<ComPtr<IUnknown>> Sinks() const { return sinks_.Sinks(); }
-    void DisconnectAll() { sinks_.Clear(); }
-
-private:
-    const IID iid_;
-    TSinkTable sinks_;
-};
 
 // One file asked of the host.
 struct TFetch {
@@ -60,6 +27,7 @@ struct TFetch {
     bool done = false;
     HRESULT result = S_OK;
     std::vector<uint8_t> bytes;
+    bool tooLarge = false; // more than a book's file can be: refused
 };
 
 // What the control knows of one page of the book.
@@ -73,10 +41,7 @@ struct TPageState {
     uint64_t used = 0;  // when it was last wanted, for the cache
 };
 
-class TPageTurnControl final
-    : public TComObject<TPageTurnControl, IOleObject, IPersistStreamInit, IOleControl,
-                        IShockwaveFlash, IConnectionPointContainer, IOleInPlaceObjectWindowless,
-                        IOleInPlaceActiveObject, IViewObject> {
+class TPageTurnControl final : public TWindowlessControl<TPageTurnControl> {
 public:
     TPageTurnControl();
     ~TPageTurnControl();
@@ -103,169 +68,21 @@ public:
     // Faces kept at most (the cache's bound).
     static constexpr size_t kMaxFaces = 12;
 
-    static const auto& Faces() { return PlayerControlFaces<TPageTurnControl>(); }
-
-    // IOleObject
-    HRESULT STDMETHODCALLTYPE SetClientSite(IOleClientSite* site) override;
-    HRESULT STDMETHODCALLTYPE GetClientSite(IOleClientSite** site) override;
-    HRESULT STDMETHODCALLTYPE SetHostNames(LPCOLESTR app, LPCOLESTR object) override;
-    HRESULT STDMETHODCALLTYPE Close(DWORD saveOption) override;
-    HRESULT STDMETHODCALLTYPE SetMoniker(DWORD which, IMoniker* moniker) override;
-    HRESULT STDMETHODCALLTYPE GetMoniker(DWORD assign, DWORD which, IMoniker** moniker) override;
-    HRESULT STDMETHODCALLTYPE InitFromData(IDataObject* data, BOOL creation,
-                                           DWORD reserved) override;
-    HRESULT STDMETHODCALLTYPE GetClipboardData(DWORD reserved, IDataObject** data) override;
-    HRESULT STDMETHODCALLTYPE DoVerb(LONG verb, LPMSG message, IOleClientSite* site, LONG index,
-                                     HWND parent, LPCRECT position) override;
-    HRESULT STDMETHODCALLTYPE EnumVerbs(IEnumOLEVERB** verbs) override;
-    HRESULT STDMETHODCALLTYPE Update() override;
-    HRESULT STDMETHODCALLTYPE IsUpToDate() override;
-    HRESULT STDMETHODCALLTYPE GetUserClassID(CLSID* clsid) override;
-    HRESULT STDMETHODCALLTYPE GetUserType(DWORD form, LPOLESTR* type) override;
-    HRESULT STDMETHODCALLTYPE SetExtent(DWORD aspect, SIZEL* size) override;
-    HRESULT STDMETHODCALLTYPE GetExtent(DWORD aspect, SIZEL* size) override;
-    HRESULT STDMETHODCALLTYPE Advise(IAdviseSink* sink, DWORD* connection) override;
-    HRESULT STDMETHODCALLTYPE Unadvise(DWORD connection) override;
-    HRESULT STDMETHODCALLTYPE EnumAdvise(IEnumSTATDATA** advise) override;
-    HRESULT STDMETHODCALLTYPE GetMiscStatus(DWORD aspect, DWORD* status) override;
-    HRESULT STDMETHODCALLTYPE SetColorScheme(LOGPALETTE* palette) override;
-
-    // IPersistStreamInit
-    HRESULT STDMETHODCALLTYPE GetClassID(CLSID* clsid) override;
-    HRESULT STDMETHODCALLTYPE IsDirty() override;
-    HRESULT STDMETHODCALLTYPE Load(LPSTREAM stream) override;
-    HRESULT STDMETHODCALLTYPE Save(LPSTREAM stream, BOOL clearDirty) override;
-    HRESULT STDMETHODCALLTYPE GetSizeMax(ULARGE_INTEGER* size) override;
-    HRESULT STDMETHODCALLTYPE InitNew() override;
-
-    // IOleControl
-    HRESULT STDMETHODCALLTYPE GetControlInfo(CONTROLINFO* info) override;
-    HRESULT STDMETHODCALLTYPE OnMnemonic(MSG* message) override;
-    HRESULT STDMETHODCALLTYPE OnAmbientPropertyChange(DISPID dispid) override;
-    HRESULT STDMETHODCALLTYPE FreezeEvents(BOOL freeze) override;
-
-    // IDispatch (the player interface's)
-    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override;
-    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT index, LCID locale, ITypeInfo** info) override;
-    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID iid, LPOLESTR* names, UINT count, LCID locale,
-                                            DISPID* ids) override;
-    HRESULT STDMETHODCALLTYPE Invoke(DISPID dispid, REFIID iid, LCID locale, WORD flags,
-                                     DISPPARAMS* params, VARIANT* result, EXCEPINFO* exception,
-                                     UINT* argumentError) override;
-
-    // IShockwaveFlash: the three methods the host calls; the other slots decline.
-    HRESULT STDMETHODCALLTYPE FlashVersion(long* version) override;
-    HRESULT STDMETHODCALLTYPE LoadMovie(int layer, BSTR url) override;
-    HRESULT STDMETHODCALLTYPE SetVariable(BSTR name, BSTR value) override;
-#define PAGETURN_UNUSED_SLOT(n)                                                                    \
-    HRESULT STDMETHODCALLTYPE UnusedSlot##n() override {                                           \
-        return E_NOTIMPL;                                                                          \
-    }
-    PAGETURN_UNUSED_SLOT(7)
-    PAGETURN_UNUSED_SLOT(8)
-    PAGETURN_UNUSED_SLOT(9)
-    PAGETURN_UNUSED_SLOT(10)
-    PAGETURN_UNUSED_SLOT(11)
-    PAGETURN_UNUSED_SLOT(12)
-    PAGETURN_UNUSED_SLOT(13)
-    PAGETURN_UNUSED_SLOT(14)
-    PAGETURN_UNUSED_SLOT(15)
-    PAGETURN_UNUSED_SLOT(16)
-    PAGETURN_UNUSED_SLOT(17)
-    PAGETURN_UNUSED_SLOT(18)
-    PAGETURN_UNUSED_SLOT(19)
-    PAGETURN_UNUSED_SLOT(20)
-    PAGETURN_UNUSED_SLOT(21)
-    PAGETURN_UNUSED_SLOT(22)
-    PAGETURN_UNUSED_SLOT(23)
-    PAGETURN_UNUSED_SLOT(24)
-    PAGETURN_UNUSED_SLOT(25)
-    PAGETURN_UNUSED_SLOT(26)
-    PAGETURN_UNUSED_SLOT(27)
-    PAGETURN_UNUSED_SLOT(28)
-    PAGETURN_UNUSED_SLOT(29)
-    PAGETURN_UNUSED_SLOT(30)
-    PAGETURN_UNUSED_SLOT(31)
-    PAGETURN_UNUSED_SLOT(32)
-    PAGETURN_UNUSED_SLOT(33)
-    PAGETURN_UNUSED_SLOT(34)
-    PAGETURN_UNUSED_SLOT(35)
-    PAGETURN_UNUSED_SLOT(36)
-    PAGETURN_UNUSED_SLOT(37)
-    PAGETURN_UNUSED_SLOT(38)
-    PAGETURN_UNUSED_SLOT(40)
-    PAGETURN_UNUSED_SLOT(41)
-    PAGETURN_UNUSED_SLOT(42)
-    PAGETURN_UNUSED_SLOT(43)
-    PAGETURN_UNUSED_SLOT(44)
-    PAGETURN_UNUSED_SLOT(45)
-    PAGETURN_UNUSED_SLOT(46)
-    PAGETURN_UNUSED_SLOT(47)
-    PAGETURN_UNUSED_SLOT(48)
-    PAGETURN_UNUSED_SLOT(49)
-    PAGETURN_UNUSED_SLOT(50)
-    PAGETURN_UNUSED_SLOT(51)
-    PAGETURN_UNUSED_SLOT(52)
-    PAGETURN_UNUSED_SLOT(53)
-    PAGETURN_UNUSED_SLOT(54)
-    PAGETURN_UNUSED_SLOT(55)
-    PAGETURN_UNUSED_SLOT(56)
-    PAGETURN_UNUSED_SLOT(57)
-    PAGETURN_UNUSED_SLOT(59)
-    PAGETURN_UNUSED_SLOT(60)
-    PAGETURN_UNUSED_SLOT(61)
-    PAGETURN_UNUSED_SLOT(62)
-    PAGETURN_UNUSED_SLOT(63)
-    PAGETURN_UNUSED_SLOT(64)
-#undef PAGETURN_UNUSED_SLOT
-
-    // IConnectionPointContainer
-    HRESULT STDMETHODCALLTYPE EnumConnectionPoints(IEnumConnectionPoints** points) override;
-    HRESULT STDMETHODCALLTYPE FindConnectionPoint(REFIID iid, IConnectionPoint** point) override;
-
-    // IOleWindow
-    HRESULT STDMETHODCALLTYPE GetWindow(HWND* window) override;
-    HRESULT STDMETHODCALLTYPE ContextSensitiveHelp(BOOL enter) override;
-
-    // IOleInPlaceObject, IOleInPlaceObjectWindowless
-    HRESULT STDMETHODCALLTYPE InPlaceDeactivate() override;
-    HRESULT STDMETHODCALLTYPE UIDeactivate() override;
-    HRESULT STDMETHODCALLTYPE SetObjectRects(LPCRECT position, LPCRECT clip) override;
-    HRESULT STDMETHODCALLTYPE ReactivateAndUndo() override;
-    HRESULT STDMETHODCALLTYPE OnWindowMessage(UINT message, WPARAM wParam, LPARAM lParam,
-                                              LRESULT* result) override;
-    HRESULT STDMETHODCALLTYPE GetDropTarget(IDropTarget** target) override;
-
-    // IOleInPlaceActiveObject
-    HRESULT STDMETHODCALLTYPE TranslateAccelerator(LPMSG message) override;
-    HRESULT STDMETHODCALLTYPE OnFrameWindowActivate(BOOL activate) override;
-    HRESULT STDMETHODCALLTYPE OnDocWindowActivate(BOOL activate) override;
-    HRESULT STDMETHODCALLTYPE ResizeBorder(LPCRECT border, IOleInPlaceUIWindow* window,
-                                           BOOL frameWindow) override;
-    HRESULT STDMETHODCALLTYPE EnableModeless(BOOL enable) override;
-
-    // IViewObject
-    HRESULT STDMETHODCALLTYPE Draw(DWORD aspect, LONG index, void* aspectData,
-                                   DVTARGETDEVICE* target, HDC targetDc, HDC dc, LPCRECTL bounds,
-                                   LPCRECTL windowBounds,
-                                   BOOL(STDMETHODCALLTYPE* proceed)(ULONG_PTR),
-                                   ULONG_PTR proceedData) override;
-    HRESULT STDMETHODCALLTYPE GetColorSet(DWORD aspect, LONG index, void* aspectData,
-                                          DVTARGETDEVICE* target, HDC targetDc,
-                                          LOGPALETTE** colors) override;
-    HRESULT STDMETHODCALLTYPE Freeze(DWORD aspect, LONG index, void* aspectData,
-                                     DWORD* freeze) override;
-    HRESULT STDMETHODCALLTYPE Unfreeze(DWORD freeze) override;
-    HRESULT STDMETHODCALLTYPE SetAdvise(DWORD aspects, DWORD flags, IAdviseSink* sink) override;
-    HRESULT STDMETHODCALLTYPE GetAdvise(DWORD* aspects, DWORD* flags, IAdviseSink** sink) override;
-
     // A delivery ended (the binding callback's OnStopBinding).
-    void FetchDone(const std::shared_ptr<TFetch>& fetch);
+    void BindingStopped(const std::shared_ptr<TFetch>& fetch, HRESULT result);
 
 private:
+    friend class TWindowlessControl<TPageTurnControl>;
+
+    // What the skeleton leaves to the control.
+    HRESULT OpenMovie(int layer, BSTR url);
+    HRESULT WindowMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result);
+    HRESULT DrawIn(HDC dc, LPCRECTL bounds);
+    void Activated(IOleInPlaceFrame*, IOleInPlaceUIWindow*);
+    void Deactivated();
+    void Placed();
+
     // Activation and input (pageturn_inplace_win.cpp).
-    HRESULT ActivateInPlace(IOleClientSite* site, LPCRECT position, bool uiActivate);
-    void Deactivate();
     bool HandleInput(UINT message, WPARAM wParam, LPARAM lParam);
     std::optional<LRESULT> HandleTimerWindow(UINT message, WPARAM wParam, LPARAM lParam);
     double Now() const;
@@ -276,10 +93,6 @@ private:
     // Whether a wanted page still lacks its face (or the zoomed page its large picture).
     bool WantsWork() const;
     void SetCursorFor(int32_t x, int32_t y);
-
-    // Events (pageturn_object_win.cpp).
-    void FireEvent(DISPID dispid, std::vector<VARIANT> args);
-    void FireFullScreen(bool on);
 
     // Loading (pageturn_loading_win.cpp).
     std::shared_ptr<TFetch> Fetch(std::wstring url, TFetch::TPurpose purpose, int32_t page = -1);
@@ -322,22 +135,7 @@ private:
     void Repaint(const TRect& r);
     void RepaintPage(int32_t page);
 
-    // Object state.
-    ComPtr<IOleClientSite> site_;
-    SIZEL extent_;
-    bool initialized_ = false;
-    bool dirty_ = false;
-    TPlayerProperties properties_;
-    std::map<std::wstring, std::wstring> variables_;
-    int freezeCount_ = 0;
-    TPageTurnPoint propertyPoint_;
-    TPageTurnPoint eventPoint_;
-
     // In place.
-    ComPtr<IOleInPlaceSiteWindowless> windowless_;
-    bool inPlaceActive_ = false;
-    bool uiActive_ = false;
-    RECT position_{};
     std::unique_ptr<THiddenWindow> timerWindow_;
     bool timerRunning_ = false;
     bool workPosted_ = false;

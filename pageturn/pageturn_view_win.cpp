@@ -50,96 +50,53 @@ TPolygon Triangle(TPointF a, TPointF b, TPointF c) {
 
 } // namespace
 
-// ---- IViewObject
+// ---- drawing into the host's context
 
-HRESULT TPageTurnControl::Draw(DWORD aspect, LONG, void*, DVTARGETDEVICE*, HDC, HDC dc,
-                               LPCRECTL bounds, LPCRECTL, BOOL(STDMETHODCALLTYPE*)(ULONG_PTR),
-                               ULONG_PTR) {
-    if (aspect != DVASPECT_CONTENT && aspect != DVASPECT_TRANSPARENT)
-        return DV_E_DVASPECT;
-    if (!dc || (!bounds && !inPlaceActive_))
-        return E_INVALIDARG;
-    try {
-        // In place, the picture lies where the in-place rectangle puts it (bounds only limit
-        // what is drawn of it, as a host's partial repaint gives them); otherwise in bounds.
-        RECT place;
-        if (inPlaceActive_) {
-            const LONG left = bounds ? bounds->left : position_.left;
-            const LONG top = bounds ? bounds->top : position_.top;
-            place = {left, top, left + position_.right - position_.left,
-                     top + position_.bottom - position_.top};
-        } else {
-            place = {bounds->left, bounds->top, bounds->right, bounds->bottom};
-            view_.SetArea({0, 0, place.right - place.left, place.bottom - place.top});
-            for (const TRect& r : view_.TakeDirty())
-                MarkStale(r);
-        }
-        const int32_t width = place.right - place.left, height = place.bottom - place.top;
-        if (width <= 0 || height <= 0)
-            return S_OK;
-        drawn_ = true;
-        if (frame_.Width() != width || frame_.Height() != height) {
-            frame_.Resize(width, height);
-            stale_ = {0, 0, width, height};
-        }
-        TRect clip{0, 0, width, height};
-        if (bounds)
-            clip = RectIntersection(clip, {bounds->left - place.left, bounds->top - place.top,
-                                           bounds->right - place.left, bounds->bottom - place.top});
-        RECT box;
-        const int kind = GetClipBox(dc, &box);
-        if (kind == NULLREGION)
-            return S_OK; // nothing of it can be seen
-        if (kind != ERROR)
-            clip = RectIntersection(clip, {box.left - place.left, box.top - place.top,
-                                           box.right - place.left, box.bottom - place.top});
-        if (RectIsEmpty(clip))
-            return S_OK;
-        const TRect redo = RectIntersection(stale_, clip);
-        if (!RectIsEmpty(redo)) {
-            Compose(redo);
-            if (Covers(clip, stale_))
-                stale_ = {};
-        }
-        BitBlt(dc, place.left + clip.left, place.top + clip.top, RectWidth(clip), RectHeight(clip),
-               frame_.MemoryDC(), clip.left, clip.top, SRCCOPY);
-        return S_OK;
-    } catch (const std::bad_alloc&) {
-        return E_OUTOFMEMORY;
-    } catch (...) {
-        return E_FAIL;
+HRESULT TPageTurnControl::DrawIn(HDC dc, LPCRECTL bounds) {
+    // In place, the picture lies where the in-place rectangle puts it (bounds only limit what is
+    // drawn of it, as a host's partial repaint gives them); otherwise in bounds.
+    RECT place;
+    if (inPlaceActive_) {
+        const LONG left = bounds ? bounds->left : position_.left;
+        const LONG top = bounds ? bounds->top : position_.top;
+        place = {left, top, left + position_.right - position_.left,
+                 top + position_.bottom - position_.top};
+    } else {
+        place = {bounds->left, bounds->top, bounds->right, bounds->bottom};
+        view_.SetArea({0, 0, place.right - place.left, place.bottom - place.top});
+        for (const TRect& r : view_.TakeDirty())
+            MarkStale(r);
     }
-}
-
-HRESULT TPageTurnControl::GetColorSet(DWORD, LONG, void*, DVTARGETDEVICE*, HDC,
-                                      LOGPALETTE** colors) {
-    if (colors)
-        *colors = nullptr;
-    return S_FALSE;
-}
-
-HRESULT TPageTurnControl::Freeze(DWORD, LONG, void*, DWORD* freeze) {
-    if (freeze)
-        *freeze = 0;
-    return E_NOTIMPL;
-}
-
-HRESULT TPageTurnControl::Unfreeze(DWORD) {
-    return E_NOTIMPL;
-}
-
-HRESULT TPageTurnControl::SetAdvise(DWORD, DWORD, IAdviseSink*) {
-    return OLE_E_ADVISENOTSUPPORTED;
-}
-
-HRESULT TPageTurnControl::GetAdvise(DWORD* aspects, DWORD* flags, IAdviseSink** sink) {
-    if (aspects)
-        *aspects = 0;
-    if (flags)
-        *flags = 0;
-    if (sink)
-        *sink = nullptr;
-    return OLE_E_ADVISENOTSUPPORTED;
+    const int32_t width = place.right - place.left, height = place.bottom - place.top;
+    if (width <= 0 || height <= 0)
+        return S_OK;
+    drawn_ = true;
+    if (frame_.Width() != width || frame_.Height() != height) {
+        frame_.Resize(width, height);
+        stale_ = {0, 0, width, height};
+    }
+    TRect clip{0, 0, width, height};
+    if (bounds)
+        clip = RectIntersection(clip, {bounds->left - place.left, bounds->top - place.top,
+                                       bounds->right - place.left, bounds->bottom - place.top});
+    RECT box;
+    const int kind = GetClipBox(dc, &box);
+    if (kind == NULLREGION)
+        return S_OK; // nothing of it can be seen
+    if (kind != ERROR)
+        clip = RectIntersection(clip, {box.left - place.left, box.top - place.top,
+                                       box.right - place.left, box.bottom - place.top});
+    if (RectIsEmpty(clip))
+        return S_OK;
+    const TRect redo = RectIntersection(stale_, clip);
+    if (!RectIsEmpty(redo)) {
+        Compose(redo);
+        if (Covers(clip, stale_))
+            stale_ = {};
+    }
+    BitBlt(dc, place.left + clip.left, place.top + clip.top, RectWidth(clip), RectHeight(clip),
+           frame_.MemoryDC(), clip.left, clip.top, SRCCOPY);
+    return S_OK;
 }
 
 // ---- repaints
