@@ -2,8 +2,6 @@
 
 #include "flash_standin/standin_object.h"
 
-#include <cwchar>
-
 // An action as asked for, with copies of everything it points at.
 struct TStandinControl::TKeptAction {
     explicit TKeptAction(const TStandinAction& action)
@@ -54,12 +52,6 @@ namespace {
 
 bool KnownKind(LONG kind) {
     return kind >= kActRaiseEvent && kind <= kActRequestNewObjectLayout;
-}
-
-std::wstring MessageText(UINT message, WPARAM wParam, LPARAM lParam) {
-    wchar_t number[8];
-    _snwprintf(number, 8, L"0x%04X", message);
-    return std::wstring(number) + L", " + std::to_wstring(wParam) + L", " + std::to_wstring(lParam);
 }
 
 } // namespace
@@ -180,7 +172,7 @@ HRESULT TStandinControl::Perform(const TKeptAction& action) {
         const HRESULT result =
             site->OnDefWindowMessage(action.message, action.wParam, action.lParam, &answer);
         return Out(L"site.OnDefWindowMessage",
-                   MessageText(action.message, action.wParam, action.lParam), result,
+                   LogText::Message(action.message, action.wParam, action.lParam), result,
                    std::to_wstring(answer));
     }
     case kActPosRectChange:

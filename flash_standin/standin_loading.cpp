@@ -11,8 +11,6 @@
 
 namespace {
 
-// A delivery larger than this is cut off: no book's file comes near it.
-constexpr size_t kMaxDelivery = 64u << 20;
 // How many requests the placeholder remembers.
 constexpr size_t kRememberedRequests = 32;
 
@@ -33,144 +31,6 @@ bool NamesFile(std::wstring_view url, std::wstring_view file) {
             return false;
     return true;
 }
-
-// The callback of one request. It holds the control, so that a late notification never reaches
-// a destroyed object.
-class TRequestCallback final : public TComObject<TRequestCallback, IBindStatusCallback> {
-public:
-    TRequestCallback(TStandinControl& owner, std::shared_ptr<TRequest> request)
-        : owner_(owner), keep_(static_cast<IOleObject*>(&owner)), request_(std::move(request)) {
-        StandinModuleLock();
-    }
-    ~TRequestCallback() { StandinModuleUnlock(); }
-
-    static const auto& Faces() {
-        static const TFace faces[] = {TFace::As<IBindStatusCallback>(IID_IBindStatusCallback)};
-        return faces;
-    }
-
-    HRESULT STDMETHODCALLTYPE OnStartBinding(DWORD, IBinding* binding) override {
-        return owner_.Call(
-            L"OnStartBinding", [&] { return L"binding=" + LogText::Pointer(binding); },
-            [](std::wstring&) { return S_OK; });
-    }
-    HRESULT STDMETHODCALLTYPE GetPriority(LONG* priority) override {
-        return owner_.Call(
-            L"GetPriority", [] { return std::wstring(); },
-            [&](std::wstring& outputs) {
-                if (!priority)
-                    return E_POINTER;
-                *priority = THREAD_PRIORITY_NORMAL;
-                outputs = std::to_wstring(*priority);
-                return S_OK;
-            });
-    }
-    HRESULT STDMETHODCALLTYPE OnLowResource(DWORD) override {
-        return owner_.Call(
-            L"OnLowResource", [] { return std::wstring(); }, [](std::wstring&) { return S_OK; });
-    }
-    HRESULT STDMETHODCALLTYPE OnProgress(ULONG progress, ULONG maximum, ULONG status,
-                                         LPCWSTR text) override {
-        return owner_.Call(
-            L"OnProgress",
-            [&] {
-                return std::to_wstring(progress) + L", " + std::to_wstring(maximum) + L", " +
-                       std::to_wstring(status) + L", " + LogText::QuotedOrNull(text);
-            },
-            [](std::wstring&) { return S_OK; });
-    }
-    HRESULT STDMETHODCALLTYPE OnStopBinding(HRESULT result, LPCWSTR text) override {
-        return owner_.Call(
-            L"OnStopBinding",
-            [&] { return LogText::Result(result) + L", " + LogText::QuotedOrNull(text); },
-            [&](std::wstring&) {
-                if (request_->state == TRequest::TState::Pending) {
-                    request_->state =
-                        SUCCEEDED(result) ? TRequest::TState::Received : TRequest::TState::Failed;
-                    request_->failure = result;
-                    owner_.RequestDone(request_);
-                }
-                return S_OK;
-            });
-    }
-    HRESULT STDMETHODCALLTYPE GetBindInfo(DWORD* flags, BINDINFO* info) override {
-        return owner_.Call(
-            L"GetBindInfo", [] { return std::wstring(); },
-            [&](std::wstring& outputs) {
-                if (!flags || !info)
-                    return E_INVALIDARG;
-                // A plain synchronous get: the stand-in reads whatever it is handed at once.
-                *flags = 0;
-                const ULONG size = info->cbSize;
-                if (size < sizeof(ULONG))
-                    return E_INVALIDARG;
-                std::memset(info, 0, size < sizeof *info ? size : sizeof *info);
-                info->cbSize = size;
-                info->dwBindVerb = BINDVERB_GET;
-                outputs = LogText::Hex(*flags);
-                return S_OK;
-            });
-    }
-    HRESULT STDMETHODCALLTYPE OnDataAvailable(DWORD flags, DWORD size, FORMATETC*,
-                                              STGMEDIUM* medium) override {
-        return owner_.Call(
-            L"OnDataAvailable",
-            [&] {
-                return L"flags=" + std::to_wstring(flags) + L", size=" + std::to_wstring(size) +
-                       L", tymed=" + (medium ? std::to_wstring(medium->tymed) : L"null");
-            },
-            [&](std::wstring& outputs) {
-                if (medium)
-                    outputs = std::to_wstring(Take(*medium, size)) + L" bytes read";
-                return S_OK;
-            });
-    }
-    HRESULT STDMETHODCALLTYPE OnObjectAvailable(REFIID iid, IUnknown* object) override {
-        return owner_.Call(
-            L"OnObjectAvailable",
-            [&] { return LogText::Interface(iid) + L", " + LogText::Pointer(object); },
-            [](std::wstring&) { return S_OK; });
-    }
-
-private:
-    // Appends what the medium holds; the medium stays the caller's. Returns the bytes taken.
-    size_t Take(const STGMEDIUM& medium, DWORD size) {
-        std::vector<uint8_t>& bytes = request_->bytes;
-        const size_t before = bytes.size();
-        if (medium.tymed == TYMED_ISTREAM && medium.pstm) {
-            uint8_t piece[65536];
-            for (;;) {
-                ULONG got = 0;
-                const HRESULT result = medium.pstm->Read(piece, sizeof piece, &got);
-                if (FAILED(result) || got == 0)
-                    break;
-                if (bytes.size() + got > kMaxDelivery) {
-                    request_->tooLarge = true;
-                    break;
-                }
-                bytes.insert(bytes.end(), piece, piece + got);
-                if (result == S_FALSE)
-                    break;
-            }
-        } else if (medium.tymed == TYMED_HGLOBAL && medium.hGlobal) {
-            const SIZE_T available = GlobalSize(medium.hGlobal);
-            const SIZE_T n = size < available ? size : available;
-            const TGlobalLock locked(medium.hGlobal);
-            if (const auto* memory = static_cast<const uint8_t*>(locked.Data())) {
-                if (bytes.size() + n <= kMaxDelivery)
-                    bytes.insert(bytes.end(), memory, memory + n);
-                else
-                    request_->tooLarge = true;
-            }
-        }
-        // Files on disk are never read: everything must come through the host.
-        return bytes.size() - before;
-    }
-
-    TStandinControl& owner_;
-    const ComPtr<IOleObject> keep_;
-    const std::shared_ptr<TRequest> request_;
-};
 
 } // namespace
 
@@ -224,8 +84,8 @@ HRESULT TStandinControl::Fetch(const std::shared_ptr<TRequest>& request) {
     HRESULT result = Out(L"api.CreateBindCtx", L"", CreateBindCtx(0, &context));
     if (FAILED(result))
         return failed(result);
-    const ComPtr<IBindStatusCallback> callback =
-        AdoptComPtr<IBindStatusCallback>(new TRequestCallback(*this, request));
+    const ComPtr<IBindStatusCallback> callback = AdoptComPtr<IBindStatusCallback>(
+        new TBindCallback<TStandinControl, TRequest>(*this, request));
     ComPtr<IBindStatusCallback> previous;
     result = Out(L"api.RegisterBindStatusCallback", L"",
                  RegisterBindStatusCallback(context.Get(), callback.Get(), &previous, 0));
@@ -240,6 +100,14 @@ HRESULT TStandinControl::Fetch(const std::shared_ptr<TRequest>& request) {
     Out(L"api.RevokeBindStatusCallback", L"",
         RevokeBindStatusCallback(context.Get(), callback.Get()));
     return FAILED(result) ? failed(result) : S_OK;
+}
+
+void TStandinControl::BindingStopped(const std::shared_ptr<TRequest>& request, HRESULT result) {
+    if (request->state != TRequest::TState::Pending)
+        return;
+    request->state = SUCCEEDED(result) ? TRequest::TState::Received : TRequest::TState::Failed;
+    request->failure = result;
+    RequestDone(request);
 }
 
 void TStandinControl::RequestDone(const std::shared_ptr<TRequest>& request) {
@@ -274,67 +142,45 @@ void TStandinControl::RequestDone(const std::shared_ptr<TRequest>& request) {
     });
 }
 
-// IShockwaveFlash
+// The player interface's movies and variables.
 
-HRESULT TStandinControl::FlashVersion(long* version) {
-    return Call(
-        L"FlashVersion", [] { return std::wstring(); },
-        [&](std::wstring& outputs) {
-            if (!version)
-                return E_POINTER;
-            *version = version_;
-            outputs = LogText::Hex(static_cast<DWORD>(version_));
-            return S_OK;
-        });
+HRESULT TStandinControl::OpenMovie(int layer, BSTR url) {
+    const std::wstring name = BstrText(url);
+    if (layer == playbackLayer_) {
+        playbackLayer_ = -1;
+        playbackStarted_ = false;
+    }
+    if (layer == 0)
+        scene_.reset();
+    PictureChanged();
+    if (name.empty()) {
+        layers_.erase(layer);
+        Note(L"layer " + std::to_wstring(layer) + L" unloaded");
+        return S_OK;
+    }
+    auto request = NewRequest(name, TRequest::TPurpose::Movie);
+    request->layer = layer;
+    layers_[layer] = request;
+    // A movie that cannot be fetched simply never arrives, as with any player.
+    Fetch(request);
+    return S_OK;
 }
 
-HRESULT TStandinControl::LoadMovie(int layer, BSTR url) {
-    return Call(
-        L"LoadMovie", [&] { return std::to_wstring(layer) + L", " + LogText::Quoted(url); },
-        [&](std::wstring&) {
-            const std::wstring name = BstrText(url);
-            if (layer == playbackLayer_) {
-                playbackLayer_ = -1;
-                playbackStarted_ = false;
-            }
-            if (layer == 0)
-                scene_.reset();
-            PictureChanged();
-            if (name.empty()) {
-                layers_.erase(layer);
-                Note(L"layer " + std::to_wstring(layer) + L" unloaded");
-                return S_OK;
-            }
-            auto request = NewRequest(name, TRequest::TPurpose::Movie);
-            request->layer = layer;
-            layers_[layer] = request;
-            // A movie that cannot be fetched simply never arrives, as with any player.
-            Fetch(request);
-            return S_OK;
-        });
-}
-
-HRESULT TStandinControl::SetVariable(BSTR name, BSTR value) {
-    return Call(
-        L"SetVariable", [&] { return LogText::Quoted(name) + L", " + LogText::Quoted(value); },
-        [&](std::wstring&) {
-            const std::wstring key = BstrText(name), text = BstrText(value);
-            variables_[key] = text;
-            if (playbackLayer_ < 0)
-                return S_OK;
-            // The playback movie starts once the host has set its last variable; afterwards a
-            // new skin or video is fetched as soon as it is named.
-            const std::wstring& base = layers_.at(playbackLayer_)->url;
-            if (!playbackStarted_) {
-                if (key == L"flv.volume")
-                    StartPlayback();
-            } else if (key == L"flv.skin" && !text.empty()) {
-                Fetch(NewRequest(ResolveRelative(base, text), TRequest::TPurpose::Skin));
-            } else if (key == L"flv.contentPath" && !text.empty()) {
-                Fetch(NewRequest(ResolveRelative(base, text), TRequest::TPurpose::Video));
-            }
-            return S_OK;
-        });
+HRESULT TStandinControl::VariableSet(const std::wstring& key, const std::wstring& text) {
+    if (playbackLayer_ < 0)
+        return S_OK;
+    // The playback movie starts once the host has set its last variable; afterwards a new skin
+    // or video is fetched as soon as it is named.
+    const std::wstring& base = layers_.at(playbackLayer_)->url;
+    if (!playbackStarted_) {
+        if (key == L"flv.volume")
+            StartPlayback();
+    } else if (key == L"flv.skin" && !text.empty()) {
+        Fetch(NewRequest(ResolveRelative(base, text), TRequest::TPurpose::Skin));
+    } else if (key == L"flv.contentPath" && !text.empty()) {
+        Fetch(NewRequest(ResolveRelative(base, text), TRequest::TPurpose::Video));
+    }
+    return S_OK;
 }
 
 void TStandinControl::StartPlayback() {
@@ -510,69 +356,3 @@ HRESULT TStandinControl::FailCall(LPCWSTR name, HRESULT code) {
         return S_OK;
     });
 }
-
-// The player interface's other slots: present so that the three above sit where the host
-// calls them, and declined.
-#define STANDIN_UNUSED_SLOT(n)                                                                     \
-    HRESULT TStandinControl::UnusedSlot##n() {                                                     \
-        return Call(                                                                               \
-            L"UnusedSlot" #n, [] { return std::wstring(); },                                       \
-            [](std::wstring&) { return E_NOTIMPL; });                                              \
-    }
-STANDIN_UNUSED_SLOT(7)
-STANDIN_UNUSED_SLOT(8)
-STANDIN_UNUSED_SLOT(9)
-STANDIN_UNUSED_SLOT(10)
-STANDIN_UNUSED_SLOT(11)
-STANDIN_UNUSED_SLOT(12)
-STANDIN_UNUSED_SLOT(13)
-STANDIN_UNUSED_SLOT(14)
-STANDIN_UNUSED_SLOT(15)
-STANDIN_UNUSED_SLOT(16)
-STANDIN_UNUSED_SLOT(17)
-STANDIN_UNUSED_SLOT(18)
-STANDIN_UNUSED_SLOT(19)
-STANDIN_UNUSED_SLOT(20)
-STANDIN_UNUSED_SLOT(21)
-STANDIN_UNUSED_SLOT(22)
-STANDIN_UNUSED_SLOT(23)
-STANDIN_UNUSED_SLOT(24)
-STANDIN_UNUSED_SLOT(25)
-STANDIN_UNUSED_SLOT(26)
-STANDIN_UNUSED_SLOT(27)
-STANDIN_UNUSED_SLOT(28)
-STANDIN_UNUSED_SLOT(29)
-STANDIN_UNUSED_SLOT(30)
-STANDIN_UNUSED_SLOT(31)
-STANDIN_UNUSED_SLOT(32)
-STANDIN_UNUSED_SLOT(33)
-STANDIN_UNUSED_SLOT(34)
-STANDIN_UNUSED_SLOT(35)
-STANDIN_UNUSED_SLOT(36)
-STANDIN_UNUSED_SLOT(37)
-STANDIN_UNUSED_SLOT(38)
-STANDIN_UNUSED_SLOT(40)
-STANDIN_UNUSED_SLOT(41)
-STANDIN_UNUSED_SLOT(42)
-STANDIN_UNUSED_SLOT(43)
-STANDIN_UNUSED_SLOT(44)
-STANDIN_UNUSED_SLOT(45)
-STANDIN_UNUSED_SLOT(46)
-STANDIN_UNUSED_SLOT(47)
-STANDIN_UNUSED_SLOT(48)
-STANDIN_UNUSED_SLOT(49)
-STANDIN_UNUSED_SLOT(50)
-STANDIN_UNUSED_SLOT(51)
-STANDIN_UNUSED_SLOT(52)
-STANDIN_UNUSED_SLOT(53)
-STANDIN_UNUSED_SLOT(54)
-STANDIN_UNUSED_SLOT(55)
-STANDIN_UNUSED_SLOT(56)
-STANDIN_UNUSED_SLOT(57)
-STANDIN_UNUSED_SLOT(59)
-STANDIN_UNUSED_SLOT(60)
-STANDIN_UNUSED_SLOT(61)
-STANDIN_UNUSED_SLOT(62)
-STANDIN_UNUSED_SLOT(63)
-STANDIN_UNUSED_SLOT(64)
-#undef STANDIN_UNUSED_SLOT

@@ -195,10 +195,8 @@ std::wstring TStandinLog::Text() const {
     return text;
 }
 
-namespace LogText {
-
-std::wstring Call(std::wstring_view name, std::wstring_view args, HRESULT result,
-                  std::wstring_view outputs) {
+std::wstring LogText::Call(std::wstring_view name, std::wstring_view args, HRESULT result,
+                           std::wstring_view outputs) {
     std::wstring line(name);
     line += L'(';
     line += args;
@@ -211,61 +209,61 @@ std::wstring Call(std::wstring_view name, std::wstring_view args, HRESULT result
     return line;
 }
 
-std::wstring Note(std::wstring_view text) {
+std::wstring LogText::Note(std::wstring_view text) {
     return L"* " + std::wstring(text);
 }
 
-std::wstring Result(HRESULT code) {
+std::wstring LogText::Result(HRESULT code) {
     for (const TCodeName& known : kCodeNames)
         if (known.code == code)
             return known.name;
     return Hex(static_cast<DWORD>(code));
 }
 
-std::wstring Quoted(std::wstring_view text) {
+std::wstring LogText::Quoted(std::wstring_view text) {
     std::wstring out = L"\"";
     for (wchar_t c : text)
         AppendEscaped(out, c);
     return out + L"\"";
 }
 
-std::wstring Quoted(BSTR text) {
+std::wstring LogText::Quoted(BSTR text) {
     return text ? Quoted(std::wstring_view(text, SysStringLen(text))) : L"null";
 }
 
-std::wstring QuotedOrNull(const wchar_t* text) {
+std::wstring LogText::QuotedOrNull(const wchar_t* text) {
     return text ? Quoted(std::wstring_view(text)) : L"null";
 }
 
-std::wstring Rect(const RECT* rect) {
+std::wstring LogText::Rect(const RECT* rect) {
     if (!rect)
         return L"null";
     return std::to_wstring(rect->left) + L',' + std::to_wstring(rect->top) + L',' +
            std::to_wstring(rect->right) + L',' + std::to_wstring(rect->bottom);
 }
 
-std::wstring Rect(const RECTL* rect) {
+std::wstring LogText::Rect(const RECTL* rect) {
     if (!rect)
         return L"null";
     const RECT r{rect->left, rect->top, rect->right, rect->bottom};
     return Rect(&r);
 }
 
-std::wstring Hex(DWORD value) {
+std::wstring LogText::Hex(DWORD value) {
     return Format(L"0x%08X", static_cast<unsigned>(value));
 }
 
-std::wstring Handle(const void* handle) {
+std::wstring LogText::Handle(const void* handle) {
     return handle ? Format(L"0x%llX",
                            static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(handle)))
                   : L"null";
 }
 
-std::wstring Pointer(const void* pointer) {
+std::wstring LogText::Pointer(const void* pointer) {
     return pointer ? L"set" : L"null";
 }
 
-std::wstring Interface(REFIID iid) {
+std::wstring LogText::Interface(REFIID iid) {
     for (const TInterfaceName& known : kInterfaceNames)
         if (*known.iid == iid)
             return known.name;
@@ -273,7 +271,7 @@ std::wstring Interface(REFIID iid) {
     return StringFromGUID2(iid, text, 40) ? std::wstring(text) : L"{?}";
 }
 
-std::wstring Variant(const VARIANT& value) {
+std::wstring LogText::Variant(const VARIANT& value) {
     const VARTYPE type = V_VT(&value);
     // A reference to nothing is never read.
     if ((type & VT_BYREF) && !V_BYREF(&value))
@@ -321,7 +319,7 @@ std::wstring Variant(const VARIANT& value) {
     }
 }
 
-std::wstring InvokeFlags(WORD flags) {
+std::wstring LogText::InvokeFlags(WORD flags) {
     static constexpr std::pair<WORD, const wchar_t*> kNames[] = {
         {DISPATCH_METHOD, L"METHOD"},
         {DISPATCH_PROPERTYGET, L"PROPERTYGET"},
@@ -341,4 +339,11 @@ std::wstring InvokeFlags(WORD flags) {
     return text;
 }
 
-} // namespace LogText
+std::wstring LogText::Extent(const SIZEL* size) {
+    return size ? std::to_wstring(size->cx) + L'x' + std::to_wstring(size->cy) : L"null";
+}
+
+std::wstring LogText::Message(UINT message, WPARAM wParam, LPARAM lParam) {
+    return Format(L"0x%04X", message) + L", " + std::to_wstring(wParam) + L", " +
+           std::to_wstring(lParam);
+}

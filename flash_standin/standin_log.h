@@ -33,32 +33,37 @@ private:
     std::deque<std::wstring> lines_;
 };
 
-namespace LogText {
-// "name(args) -> RESULT" and ", outputs" when there are any.
-std::wstring Call(std::wstring_view name, std::wstring_view args, HRESULT result,
-                  std::wstring_view outputs);
-std::wstring Note(std::wstring_view text);
+// The words of the log, also handed to the skeleton's describers of the calls it passes.
+struct LogText {
+    // "name(args) -> RESULT" and ", outputs" when there are any.
+    static std::wstring Call(std::wstring_view name, std::wstring_view args, HRESULT result,
+                             std::wstring_view outputs);
+    static std::wstring Note(std::wstring_view text);
 
-// Symbolic names for the codes the exchange uses, else 0x followed by 8 hex digits.
-std::wstring Result(HRESULT code);
-// Text in double quotes: printable ASCII as is, \" \\ \n \r \t, other characters \xNN below
-// 0x100 and \uNNNN above. A null BSTR is null.
-std::wstring Quoted(std::wstring_view text);
-std::wstring Quoted(BSTR text);
-std::wstring QuotedOrNull(const wchar_t* text);
-// l,t,r,b or null.
-std::wstring Rect(const RECT* rect);
-std::wstring Rect(const RECTL* rect);
-// 0x followed by 8 hex digits.
-std::wstring Hex(DWORD value);
-// null, or 0x followed by the handle's value in hex.
-std::wstring Handle(const void* handle);
-// set or null.
-std::wstring Pointer(const void* pointer);
-// The interface's name when it is one of the exchange's, else its {GUID}.
-std::wstring Interface(REFIID iid);
-// EMPTY, I4 5, BOOL -1, BSTR "x", BSTR null, DISPATCH set, UNKNOWN null, BYREF|I4 5, ...
-std::wstring Variant(const VARIANT& value);
-// METHOD, PROPERTYGET, PROPERTYPUT, PROPERTYPUTREF, joined by |.
-std::wstring InvokeFlags(WORD flags);
-} // namespace LogText
+    // Symbolic names for the codes the exchange uses, else 0x followed by 8 hex digits.
+    static std::wstring Result(HRESULT code);
+    // Text in double quotes: printable ASCII as is, \" \\ \n \r \t, other characters \xNN below
+    // 0x100 and \uNNNN above. A null BSTR is null.
+    static std::wstring Quoted(std::wstring_view text);
+    static std::wstring Quoted(BSTR text);
+    static std::wstring QuotedOrNull(const wchar_t* text);
+    // l,t,r,b or null.
+    static std::wstring Rect(const RECT* rect);
+    static std::wstring Rect(const RECTL* rect);
+    // 0x followed by 8 hex digits.
+    static std::wstring Hex(DWORD value);
+    // null, or 0x followed by the handle's value in hex.
+    static std::wstring Handle(const void* handle);
+    // set or null.
+    static std::wstring Pointer(const void* pointer);
+    // The interface's name when it is one of the exchange's, else its {GUID}.
+    static std::wstring Interface(REFIID iid);
+    // EMPTY, I4 5, BOOL -1, BSTR "x", BSTR null, DISPATCH set, UNKNOWN null, BYREF|I4 5, ...
+    static std::wstring Variant(const VARIANT& value);
+    // METHOD, PROPERTYGET, PROPERTYPUT, PROPERTYPUTREF, joined by |.
+    static std::wstring InvokeFlags(WORD flags);
+    // cx x cy, in HIMETRIC, or null.
+    static std::wstring Extent(const SIZEL* size);
+    // The message's number as 0x followed by 4 hex digits, then its two parameters.
+    static std::wstring Message(UINT message, WPARAM wParam, LPARAM lParam);
+};

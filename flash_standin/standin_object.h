@@ -1,32 +1,26 @@
 #pragma once
-// The stand-in player control: one COM object with every interface the host uses, its two
-// connection points as sub-objects, and the binding callbacks of its file requests.
+// The stand-in player control: the windowless control's skeleton with a record of every call in
+// and out, the faults and actions a test asks for, the movies and scenes it loads and what it
+// draws.
 
-#include <atomic>
+#include <concepts>
 #include <deque>
 #include <functional>
 #include <map>
 #include <memory>
 #include <optional>
 #include <string>
+#include <type_traits>
 #include <vector>
 
-#include <ocidl.h>
-#include <olectl.h>
-#include <urlmon.h>
 #include <windows.h>
 
-#include "base/com_object_win.h"
-#include "base/com_win.h"
-#include "base/handles_win.h"
-#include "base/sink_table_win.h"
 #include "base/text_win.h"
 #include "flash_standin/scene.h"
 #include "flash_standin/standin_control.h"
 #include "flash_standin/standin_log.h"
 #include "pages/picture_win.h"
 #include "pages/windowless_control_win.h"
-#include "qel/host/shockwave_flash.h"
 
 // The module's count of live objects and locks (standin_server.cpp).
 void StandinModuleLock();
@@ -34,34 +28,6 @@ void StandinModuleUnlock();
 
 // The faults LEAFTURN_STANDIN_FAIL names: call name and the code it answers with.
 std::map<std::wstring, HRESULT> FaultsOfEnvironment();
-
-class TStandinControl;
-
-class TConnectionPoint final : public TComPart<TConnectionPoint, IConnectionPoint> {
-public:
-    TConnectionPoint(TStandinControl& owner, const IID& iid);
-
-    static const auto& Faces() {
-        static const TFace faces[] = {TFace::As<IConnectionPoint>(IID_IConnectionPoint)};
-        return faces;
-    }
-
-    HRESULT STDMETHODCALLTYPE GetConnectionInterface(IID* iid) override;
-    HRESULT STDMETHODCALLTYPE GetConnectionPointContainer(IConnectionPointContainer** out) override;
-    HRESULT STDMETHODCALLTYPE Advise(IUnknown* sink, DWORD* cookie) override;
-    HRESULT STDMETHODCALLTYPE Unadvise(DWORD cookie) override;
-    HRESULT STDMETHODCALLTYPE EnumConnections(IEnumConnections** out) override;
-
-    // The connected sinks, each already the point's interface; a copy, so that a sink may
-    // disconnect while it is being called.
-    std::vector<ComPtr<IUnknown>> Sinks() const { return sinks_.Sinks(); }
-    void DisconnectAll() { sinks_.Clear(); }
-
-private:
-    TStandinControl& owner_;
-    const IID iid_;
-    TSinkTable sinks_;
-};
 
 // One file request of the control and what became of it.
 struct TRequest {
@@ -92,170 +58,15 @@ struct TSceneState {
     std::wstring problem;                  // why the current page shows no picture
 };
 
-class TStandinControl final
-    : public TComObject<TStandinControl, IOleObject, IPersistStreamInit, IOleControl,
-                        IShockwaveFlash, IConnectionPointContainer, IOleInPlaceObjectWindowless,
-                        IOleInPlaceActiveObject, IViewObject, IStandinControl> {
+class TStandinControl final : public TWindowlessControl<TStandinControl, IStandinControl> {
 public:
     TStandinControl();
     ~TStandinControl();
     TStandinControl(const TStandinControl&) = delete;
     TStandinControl& operator=(const TStandinControl&) = delete;
 
-    static const auto& Faces() { return PlayerControlFaces<TStandinControl>(); }
     // The table's answer, logged and subject to the faults asked for.
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override;
-
-    // IOleObject
-    HRESULT STDMETHODCALLTYPE SetClientSite(IOleClientSite* site) override;
-    HRESULT STDMETHODCALLTYPE GetClientSite(IOleClientSite** site) override;
-    HRESULT STDMETHODCALLTYPE SetHostNames(LPCOLESTR app, LPCOLESTR object) override;
-    HRESULT STDMETHODCALLTYPE Close(DWORD saveOption) override;
-    HRESULT STDMETHODCALLTYPE SetMoniker(DWORD which, IMoniker* moniker) override;
-    HRESULT STDMETHODCALLTYPE GetMoniker(DWORD assign, DWORD which, IMoniker** moniker) override;
-    HRESULT STDMETHODCALLTYPE InitFromData(IDataObject* data, BOOL creation,
-                                           DWORD reserved) override;
-    HRESULT STDMETHODCALLTYPE GetClipboardData(DWORD reserved, IDataObject** data) override;
-    HRESULT STDMETHODCALLTYPE DoVerb(LONG verb, LPMSG message, IOleClientSite* site, LONG index,
-                                     HWND parent, LPCRECT position) override;
-    HRESULT STDMETHODCALLTYPE EnumVerbs(IEnumOLEVERB** verbs) override;
-    HRESULT STDMETHODCALLTYPE Update() override;
-    HRESULT STDMETHODCALLTYPE IsUpToDate() override;
-    HRESULT STDMETHODCALLTYPE GetUserClassID(CLSID* clsid) override;
-    HRESULT STDMETHODCALLTYPE GetUserType(DWORD form, LPOLESTR* type) override;
-    HRESULT STDMETHODCALLTYPE SetExtent(DWORD aspect, SIZEL* size) override;
-    HRESULT STDMETHODCALLTYPE GetExtent(DWORD aspect, SIZEL* size) override;
-    HRESULT STDMETHODCALLTYPE Advise(IAdviseSink* sink, DWORD* connection) override;
-    HRESULT STDMETHODCALLTYPE Unadvise(DWORD connection) override;
-    HRESULT STDMETHODCALLTYPE EnumAdvise(IEnumSTATDATA** advise) override;
-    HRESULT STDMETHODCALLTYPE GetMiscStatus(DWORD aspect, DWORD* status) override;
-    HRESULT STDMETHODCALLTYPE SetColorScheme(LOGPALETTE* palette) override;
-
-    // IPersistStreamInit
-    HRESULT STDMETHODCALLTYPE GetClassID(CLSID* clsid) override;
-    HRESULT STDMETHODCALLTYPE IsDirty() override;
-    HRESULT STDMETHODCALLTYPE Load(LPSTREAM stream) override;
-    HRESULT STDMETHODCALLTYPE Save(LPSTREAM stream, BOOL clearDirty) override;
-    HRESULT STDMETHODCALLTYPE GetSizeMax(ULARGE_INTEGER* size) override;
-    HRESULT STDMETHODCALLTYPE InitNew() override;
-
-    // IOleControl
-    HRESULT STDMETHODCALLTYPE GetControlInfo(CONTROLINFO* info) override;
-    HRESULT STDMETHODCALLTYPE OnMnemonic(MSG* message) override;
-    HRESULT STDMETHODCALLTYPE OnAmbientPropertyChange(DISPID dispid) override;
-    HRESULT STDMETHODCALLTYPE FreezeEvents(BOOL freeze) override;
-
-    // IDispatch (the dual player interface's)
-    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override;
-    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT index, LCID locale, ITypeInfo** info) override;
-    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID iid, LPOLESTR* names, UINT count, LCID locale,
-                                            DISPID* ids) override;
-    HRESULT STDMETHODCALLTYPE Invoke(DISPID dispid, REFIID iid, LCID locale, WORD flags,
-                                     DISPPARAMS* params, VARIANT* result, EXCEPINFO* exception,
-                                     UINT* argumentError) override;
-
-    // IShockwaveFlash: three methods for real, the other slots decline.
-    HRESULT STDMETHODCALLTYPE FlashVersion(long* version) override;
-    HRESULT STDMETHODCALLTYPE LoadMovie(int layer, BSTR url) override;
-    HRESULT STDMETHODCALLTYPE SetVariable(BSTR name, BSTR value) override;
-#define STANDIN_UNUSED_SLOT(n) HRESULT STDMETHODCALLTYPE UnusedSlot##n() override
-    STANDIN_UNUSED_SLOT(7);
-    STANDIN_UNUSED_SLOT(8);
-    STANDIN_UNUSED_SLOT(9);
-    STANDIN_UNUSED_SLOT(10);
-    STANDIN_UNUSED_SLOT(11);
-    STANDIN_UNUSED_SLOT(12);
-    STANDIN_UNUSED_SLOT(13);
-    STANDIN_UNUSED_SLOT(14);
-    STANDIN_UNUSED_SLOT(15);
-    STANDIN_UNUSED_SLOT(16);
-    STANDIN_UNUSED_SLOT(17);
-    STANDIN_UNUSED_SLOT(18);
-    STANDIN_UNUSED_SLOT(19);
-    STANDIN_UNUSED_SLOT(20);
-    STANDIN_UNUSED_SLOT(21);
-    STANDIN_UNUSED_SLOT(22);
-    STANDIN_UNUSED_SLOT(23);
-    STANDIN_UNUSED_SLOT(24);
-    STANDIN_UNUSED_SLOT(25);
-    STANDIN_UNUSED_SLOT(26);
-    STANDIN_UNUSED_SLOT(27);
-    STANDIN_UNUSED_SLOT(28);
-    STANDIN_UNUSED_SLOT(29);
-    STANDIN_UNUSED_SLOT(30);
-    STANDIN_UNUSED_SLOT(31);
-    STANDIN_UNUSED_SLOT(32);
-    STANDIN_UNUSED_SLOT(33);
-    STANDIN_UNUSED_SLOT(34);
-    STANDIN_UNUSED_SLOT(35);
-    STANDIN_UNUSED_SLOT(36);
-    STANDIN_UNUSED_SLOT(37);
-    STANDIN_UNUSED_SLOT(38);
-    STANDIN_UNUSED_SLOT(40);
-    STANDIN_UNUSED_SLOT(41);
-    STANDIN_UNUSED_SLOT(42);
-    STANDIN_UNUSED_SLOT(43);
-    STANDIN_UNUSED_SLOT(44);
-    STANDIN_UNUSED_SLOT(45);
-    STANDIN_UNUSED_SLOT(46);
-    STANDIN_UNUSED_SLOT(47);
-    STANDIN_UNUSED_SLOT(48);
-    STANDIN_UNUSED_SLOT(49);
-    STANDIN_UNUSED_SLOT(50);
-    STANDIN_UNUSED_SLOT(51);
-    STANDIN_UNUSED_SLOT(52);
-    STANDIN_UNUSED_SLOT(53);
-    STANDIN_UNUSED_SLOT(54);
-    STANDIN_UNUSED_SLOT(55);
-    STANDIN_UNUSED_SLOT(56);
-    STANDIN_UNUSED_SLOT(57);
-    STANDIN_UNUSED_SLOT(59);
-    STANDIN_UNUSED_SLOT(60);
-    STANDIN_UNUSED_SLOT(61);
-    STANDIN_UNUSED_SLOT(62);
-    STANDIN_UNUSED_SLOT(63);
-    STANDIN_UNUSED_SLOT(64);
-#undef STANDIN_UNUSED_SLOT
-
-    // IConnectionPointContainer
-    HRESULT STDMETHODCALLTYPE EnumConnectionPoints(IEnumConnectionPoints** points) override;
-    HRESULT STDMETHODCALLTYPE FindConnectionPoint(REFIID iid, IConnectionPoint** point) override;
-
-    // IOleWindow (shared by the in-place object and the active object)
-    HRESULT STDMETHODCALLTYPE GetWindow(HWND* window) override;
-    HRESULT STDMETHODCALLTYPE ContextSensitiveHelp(BOOL enter) override;
-
-    // IOleInPlaceObject, IOleInPlaceObjectWindowless
-    HRESULT STDMETHODCALLTYPE InPlaceDeactivate() override;
-    HRESULT STDMETHODCALLTYPE UIDeactivate() override;
-    HRESULT STDMETHODCALLTYPE SetObjectRects(LPCRECT position, LPCRECT clip) override;
-    HRESULT STDMETHODCALLTYPE ReactivateAndUndo() override;
-    HRESULT STDMETHODCALLTYPE OnWindowMessage(UINT message, WPARAM wParam, LPARAM lParam,
-                                              LRESULT* result) override;
-    HRESULT STDMETHODCALLTYPE GetDropTarget(IDropTarget** target) override;
-
-    // IOleInPlaceActiveObject
-    HRESULT STDMETHODCALLTYPE TranslateAccelerator(LPMSG message) override;
-    HRESULT STDMETHODCALLTYPE OnFrameWindowActivate(BOOL activate) override;
-    HRESULT STDMETHODCALLTYPE OnDocWindowActivate(BOOL activate) override;
-    HRESULT STDMETHODCALLTYPE ResizeBorder(LPCRECT border, IOleInPlaceUIWindow* window,
-                                           BOOL frameWindow) override;
-    HRESULT STDMETHODCALLTYPE EnableModeless(BOOL enable) override;
-
-    // IViewObject
-    HRESULT STDMETHODCALLTYPE Draw(DWORD aspect, LONG index, void* aspectData,
-                                   DVTARGETDEVICE* target, HDC targetDc, HDC dc, LPCRECTL bounds,
-                                   LPCRECTL windowBounds,
-                                   BOOL(STDMETHODCALLTYPE* proceed)(ULONG_PTR),
-                                   ULONG_PTR proceedData) override;
-    HRESULT STDMETHODCALLTYPE GetColorSet(DWORD aspect, LONG index, void* aspectData,
-                                          DVTARGETDEVICE* target, HDC targetDc,
-                                          LOGPALETTE** colors) override;
-    HRESULT STDMETHODCALLTYPE Freeze(DWORD aspect, LONG index, void* aspectData,
-                                     DWORD* freeze) override;
-    HRESULT STDMETHODCALLTYPE Unfreeze(DWORD freeze) override;
-    HRESULT STDMETHODCALLTYPE SetAdvise(DWORD aspects, DWORD flags, IAdviseSink* sink) override;
-    HRESULT STDMETHODCALLTYPE GetAdvise(DWORD* aspects, DWORD* flags, IAdviseSink** sink) override;
 
     // IStandinControl
     HRESULT STDMETHODCALLTYPE SetFlashVersion(LONG version) override;
@@ -283,7 +94,30 @@ public:
     HRESULT STDMETHODCALLTYPE GetScene(LONG* page, LONG* pageCount, BOOL* fullscreen) override;
     HRESULT STDMETHODCALLTYPE SetFrameOnly(BOOL frameOnly) override;
 
-    // Used by the sub-objects and binding callbacks.
+    // What the skeleton asks of the control.
+
+    // Every call it passes is one of the stand-in's logged calls (Call below), described in the
+    // log's words.
+    template <typename Args, typename Body>
+    HRESULT Boundary(const wchar_t* name, const Args& args, Body&& body) noexcept {
+        return Call(
+            name, [&] { return args(LogText()); },
+            [&](std::wstring& outputs) {
+                return body([&](const auto& describe) { outputs = describe(LogText()); });
+            });
+    }
+    template <typename Args, typename... Outputs>
+    HRESULT Peer(const wchar_t* name, const Args& args, HRESULT result, const Outputs&... outputs) {
+        return Out(name, Text(args), result, Text(outputs)...);
+    }
+    template <std::invocable<LogText> Describer> void Note(const Describer& describe) {
+        Note(describe(LogText()));
+    }
+    static void LockModule(bool lock);
+    static std::optional<HRESULT> CreationFault();
+    void BindingStopped(const std::shared_ptr<TRequest>& request, HRESULT result);
+
+    // Used by the actions and the binding callbacks.
 
     // Runs one call into the stand-in at the COM boundary: the call fault set for name, if any,
     // takes its place; the actions asked for during it run before and after body; exceptions
@@ -299,17 +133,36 @@ public:
     // returns its result.
     HRESULT Out(const wchar_t* name, std::wstring_view args, HRESULT result,
                 std::wstring_view outputs = {});
-    void Note(std::wstring_view text) {
-        log_.Add(LogText::Note(text));
-    }
+    void Note(std::wstring_view text) { log_.Add(LogText::Note(text)); }
     // Runs once the outermost call into the stand-in is about to return.
-    void Later(std::function<void()> work) {
-        work_.push_back(std::move(work));
-    }
+    void Later(std::function<void()> work) { work_.push_back(std::move(work)); }
     // A delivery finished (the request's state says how).
     void RequestDone(const std::shared_ptr<TRequest>& request);
 
 private:
+    friend class TWindowlessControl<TStandinControl, IStandinControl>;
+
+    // A text as it stands, or what a describer says of it.
+    template <typename T> static std::wstring Text(const T& text) {
+        if constexpr (std::is_invocable_v<const T&, LogText>)
+            return text(LogText());
+        else
+            return std::wstring(text);
+    }
+
+    // What the skeleton leaves to the control.
+    void SiteChanged(IOleClientSite* site);
+    void AmbientChanged(DISPID dispid);
+    void Activated(IOleInPlaceFrame* frame, IOleInPlaceUIWindow* document);
+    void Deactivated();
+    HRESULT OpenMovie(int layer, BSTR url);
+    HRESULT VariableSet(const std::wstring& name, const std::wstring& value);
+    HRESULT WindowMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result);
+    HRESULT DrawIn(HDC dc, LPCRECTL bounds);
+    // The failure FailProperty set for dispid, or S_OK.
+    template <typename Output>
+    HRESULT PropertyFault(DISPID dispid, EXCEPINFO* exception, const Output& out);
+
     // The actions asked for during one call, and how deep that call is nested in itself now.
     struct TKeptAction;
     struct TCallActions {
@@ -327,16 +180,7 @@ private:
     void RunActions(const wchar_t* name, TCallActions* actions, bool before) noexcept;
     HRESULT Perform(const TKeptAction& action);
 
-    // Properties and stored state (standin_properties.cpp).
-    void ResetProperties();
-    HRESULT InvokeProperty(DISPID dispid, WORD flags, DISPPARAMS* params, VARIANT* result,
-                           EXCEPINFO* exception, UINT* argumentError, std::wstring& outputs);
-    std::vector<uint8_t> SavedState() const;
-    HRESULT LoadState(IStream* stream);
-
     // Activation (standin_inplace.cpp).
-    HRESULT ActivateInPlace(IOleClientSite* site, LPCRECT position, bool uiActivate);
-    void Deactivate();
     void ReadAmbient(DISPID dispid);
     void HandleSceneInput(UINT message, WPARAM wParam, LPARAM lParam);
 
@@ -359,39 +203,20 @@ private:
     void ShowPage(int32_t page);
     void PageArrived(const TRequest& request);
 
-    // Events (standin_events.cpp).
-    HRESULT FireEvent(DISPID dispid, ULONG count, const VARIANT* args);
-
     TStandinLog log_;
     int depth_ = 0;
     std::deque<std::function<void()>> work_;
     bool pictureChanged_ = false;
     std::map<std::wstring, HRESULT> callFaults_;
     std::map<std::wstring, TCallActions> actions_; // entries stay once made: calls point at them
-    std::map<DISPID, std::pair<HRESULT, std::wstring>> propertyFaults_;
 
     // Object state.
-    ComPtr<IOleClientSite> site_;
     ComPtr<IDispatch> ambient_;
-    SIZEL extent_;
-    bool initialized_ = false;
-    bool dirty_ = false;
-    LONG version_ = kStandinDefaultVersion;
-    TPlayerProperties properties_;
-    std::map<std::wstring, std::wstring> variables_;
-    int freezeCount_ = 0;
+    std::map<DISPID, std::pair<HRESULT, std::wstring>> propertyFaults_;
 
-    TConnectionPoint propertyPoint_;
-    TConnectionPoint eventPoint_;
-
-    // In-place state.
-    ComPtr<IOleInPlaceSiteWindowless> windowless_;
+    // In place.
     ComPtr<IOleInPlaceFrame> frame_;
     ComPtr<IOleInPlaceUIWindow> document_;
-    bool inPlaceActive_ = false;
-    bool uiActive_ = false;
-    RECT position_{};
-    RECT clip_{};
 
     // Drawing.
     bool frameOnly_ = false; // the placeholder without its veil and text
@@ -461,4 +286,21 @@ template <typename Body> HRESULT TStandinControl::Private(Body&& body) noexcept 
         RunLater();
     --depth_;
     return result;
+}
+
+template <typename Output>
+HRESULT TStandinControl::PropertyFault(DISPID dispid, EXCEPINFO* exception, const Output& out) {
+    const auto fault = propertyFaults_.find(dispid);
+    if (fault == propertyFaults_.end())
+        return S_OK;
+    const HRESULT code = fault->second.first;
+    const std::wstring& description = fault->second.second;
+    out([&](const auto& t) { return t.Result(code) + L" " + t.Quoted(description); });
+    if (!exception)
+        return code;
+    *exception = EXCEPINFO{};
+    exception->bstrSource = SysAllocString(L"Leafturn stand-in");
+    exception->bstrDescription = SysAllocString(description.c_str());
+    exception->scode = code;
+    return DISP_E_EXCEPTION;
 }

@@ -16,47 +16,7 @@ constexpr wchar_t kServerKey[] =
 constexpr wchar_t kDescription[] = L"Leafturn stand-in player control";
 
 // The one class object. It is static, so a reference to it holds the module instead.
-class TClassFactory final : public TOwnedComObject<TClassFactory, IClassFactory> {
-public:
-    static const auto& Faces() {
-        static const TFace faces[] = {TFace::As<IClassFactory>(IID_IClassFactory)};
-        return faces;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override {
-        StandinModuleLock();
-        return TComObjectOf::AddRef();
-    }
-    ULONG STDMETHODCALLTYPE Release() override {
-        StandinModuleUnlock();
-        return TComObjectOf::Release();
-    }
-    HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID iid, void** out) override {
-        if (!out)
-            return E_POINTER;
-        *out = nullptr;
-        if (outer)
-            return CLASS_E_NOAGGREGATION;
-        try {
-            // A creation made to fail hands out no object, whatever the code says.
-            const auto faults = FaultsOfEnvironment();
-            if (const auto fault = faults.find(L"CreateInstance"); fault != faults.end())
-                return fault->second;
-            const ComPtr<IOleObject> control = AdoptComPtr<IOleObject>(new TStandinControl);
-            return control->QueryInterface(iid, out);
-        } catch (...) {
-            return E_OUTOFMEMORY;
-        }
-    }
-    HRESULT STDMETHODCALLTYPE LockServer(BOOL lock) override {
-        if (lock)
-            StandinModuleLock();
-        else
-            StandinModuleUnlock();
-        return S_OK;
-    }
-};
-
-TClassFactory gFactory;
+TControlFactory<TStandinControl> gFactory;
 
 std::wstring ModulePath() {
     wchar_t path[MAX_PATH];
@@ -99,6 +59,16 @@ std::optional<std::wstring> RegisteredServer() {
 }
 
 } // namespace
+
+void TStandinControl::LockModule(bool lock) {
+    lock ? StandinModuleLock() : StandinModuleUnlock();
+}
+
+std::optional<HRESULT> TStandinControl::CreationFault() {
+    const auto faults = FaultsOfEnvironment();
+    const auto fault = faults.find(L"CreateInstance");
+    return fault == faults.end() ? std::nullopt : std::optional<HRESULT>(fault->second);
+}
 
 void StandinModuleLock() {
     ++gLocks;

@@ -44,27 +44,10 @@ const wchar_t* PurposeText(TRequest::TPurpose purpose) {
 
 } // namespace
 
-HRESULT TStandinControl::Draw(DWORD aspect, LONG, void*, DVTARGETDEVICE*, HDC, HDC dc,
-                              LPCRECTL bounds, LPCRECTL, BOOL(STDMETHODCALLTYPE*)(ULONG_PTR),
-                              ULONG_PTR) {
-    return Call(
-        L"Draw",
-        [&] { return L"aspect=" + std::to_wstring(aspect) + L", bounds=" + LogText::Rect(bounds); },
-        [&](std::wstring&) {
-            if (aspect != DVASPECT_CONTENT && aspect != DVASPECT_TRANSPARENT)
-                return DV_E_DVASPECT;
-            if (!dc)
-                return E_INVALIDARG;
-            RECT area;
-            if (bounds)
-                area = {bounds->left, bounds->top, bounds->right, bounds->bottom};
-            else if (inPlaceActive_)
-                area = position_;
-            else
-                return E_INVALIDARG; // nowhere to draw
-            DrawPicture(dc, area);
-            return S_OK;
-        });
+HRESULT TStandinControl::DrawIn(HDC dc, LPCRECTL bounds) {
+    DrawPicture(dc, bounds ? RECT{bounds->left, bounds->top, bounds->right, bounds->bottom}
+                           : position_);
+    return S_OK;
 }
 
 void TStandinControl::DrawPicture(HDC dc, const RECT& area) const {
@@ -174,57 +157,4 @@ HRESULT TStandinControl::SetFrameOnly(BOOL frameOnly) {
 
 void TStandinControl::PictureChanged() {
     pictureChanged_ = true;
-}
-
-// IViewObject's other methods: nothing to freeze, no palette, no advice.
-
-HRESULT TStandinControl::GetColorSet(DWORD aspect, LONG, void*, DVTARGETDEVICE*, HDC,
-                                     LOGPALETTE** colors) {
-    return Call(
-        L"GetColorSet", [&] { return std::to_wstring(aspect); },
-        [&](std::wstring&) {
-            if (colors)
-                *colors = nullptr;
-            return S_FALSE;
-        });
-}
-
-HRESULT TStandinControl::Freeze(DWORD aspect, LONG, void*, DWORD* freeze) {
-    return Call(
-        L"Freeze", [&] { return std::to_wstring(aspect); },
-        [&](std::wstring&) {
-            if (freeze)
-                *freeze = 0;
-            return E_NOTIMPL;
-        });
-}
-
-HRESULT TStandinControl::Unfreeze(DWORD freeze) {
-    return Call(
-        L"Unfreeze", [&] { return std::to_wstring(freeze); },
-        [](std::wstring&) { return E_NOTIMPL; });
-}
-
-HRESULT TStandinControl::SetAdvise(DWORD aspects, DWORD flags, IAdviseSink* sink) {
-    return Call(
-        L"SetAdvise",
-        [&] {
-            return std::to_wstring(aspects) + L", " + std::to_wstring(flags) + L", " +
-                   LogText::Pointer(sink);
-        },
-        [](std::wstring&) { return OLE_E_ADVISENOTSUPPORTED; });
-}
-
-HRESULT TStandinControl::GetAdvise(DWORD* aspects, DWORD* flags, IAdviseSink** sink) {
-    return Call(
-        L"GetAdvise", [] { return std::wstring(); },
-        [&](std::wstring&) {
-            if (aspects)
-                *aspects = 0;
-            if (flags)
-                *flags = 0;
-            if (sink)
-                *sink = nullptr;
-            return OLE_E_ADVISENOTSUPPORTED;
-        });
 }
