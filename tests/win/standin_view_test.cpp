@@ -272,6 +272,7 @@ TEST_F(StandinView, TakesMouseAndKeyMessagesAndDeclinesTheRest) {
     EXPECT_EQ(Message(control, WM_TIMER, 1, 0), S_FALSE);
     EXPECT_EQ(Message(control, WM_MOUSEWHEEL, 0, 0), S_FALSE);
     EXPECT_EQ(Message(control, WM_SETCURSOR, 0, MAKELPARAM(HTCLIENT, WM_MOUSEMOVE)), S_FALSE);
+    EXPECT_EQ(Message(control, 0x12345678, 0, 0), S_FALSE); // logged whole, whatever its number
     // A right press asks the site for a window to own a menu; none is opened.
     container.site.window = reinterpret_cast<HWND>(0x1234);
     EXPECT_EQ(Message(control, WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(5, 5)), S_OK);
@@ -279,7 +280,8 @@ TEST_F(StandinView, TakesMouseAndKeyMessagesAndDeclinesTheRest) {
         StandinLog(container.standin.Get()),
         {"OnWindowMessage(0x0100, 65, 0) -> S_OK", "OnWindowMessage(0x0102, 97, 0) -> S_OK",
          "OnWindowMessage(0x0201, 1, 1310730) -> S_OK", "OnWindowMessage(0x0113, 1, 0) -> S_FALSE",
-         "site.GetWindow() -> S_OK, 0x1234", "OnWindowMessage(0x0204, 2, 327685) -> S_OK"}));
+         "OnWindowMessage(0x12345678, 0, 0) -> S_FALSE", "site.GetWindow() -> S_OK, 0x1234",
+         "OnWindowMessage(0x0204, 2, 327685) -> S_OK"}));
 
     // Deactivated, it takes nothing.
     ComPtr<IOleInPlaceObject> inPlace;
