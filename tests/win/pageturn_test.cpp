@@ -300,6 +300,43 @@ TEST_F(PageTurn, PagesThatCannotBeShownAreMarkedAndStopNothing) {
     EXPECT_TRUE(hosted.errors.empty());
 }
 
+TEST_F(PageTurn, AFileThatGrowsPastWhatABooksFileCanBeIsRefusedWhole) {
+    ComPtr<IOleObject> object;
+    ASSERT_HRESULT_SUCCEEDED(PageTurnClassObject()->CreateInstance(nullptr, IID_PPV_ARGS(&object)));
+    TPageTurnControl& owner = *TPageTurnControl::Of(object.Get());
+    using TCallback = TBindCallback<TPageTurnControl, TFetch>;
+    const auto deliver = [](IBindStatusCallback* callback, SIZE_T size) {
+        const HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, size);
+        ASSERT_TRUE(memory);
+        STGMEDIUM medium{};
+        medium.tymed = TYMED_HGLOBAL;
+        medium.hGlobal = memory;
+        EXPECT_EQ(callback->OnDataAvailable(BSCF_INTERMEDIATEDATANOTIFICATION, DWORD(size), nullptr,
+                                            &medium),
+                  S_OK);
+        GlobalFree(memory);
+    };
+    // Within the bound, a file arrives as it came.
+    const auto fits = std::make_shared<TFetch>();
+    const auto fitsCallback = AdoptComPtr<IBindStatusCallback>(new TCallback(owner, fits));
+    deliver(fitsCallback.Get(), 16);
+    fitsCallback->OnStopBinding(S_OK, nullptr);
+    EXPECT_TRUE(fits->done);
+    EXPECT_EQ(fits->result, S_OK);
+    EXPECT_EQ(fits->bytes.size(), 16u);
+    // Past it, nothing more is taken, not even a piece that would fit again, and the file fails.
+    const auto grows = std::make_shared<TFetch>();
+    const auto growsCallback = AdoptComPtr<IBindStatusCallback>(new TCallback(owner, grows));
+    deliver(growsCallback.Get(), 16);
+    deliver(growsCallback.Get(), TCallback::kMaxDelivery);
+    deliver(growsCallback.Get(), 16);
+    EXPECT_EQ(grows->bytes.size(), 16u);
+    growsCallback->OnStopBinding(S_OK, nullptr);
+    EXPECT_TRUE(grows->done);
+    EXPECT_EQ(grows->result, E_OUTOFMEMORY);
+    EXPECT_TRUE(grows->bytes.empty());
+}
+
 TEST_F(PageTurn, WithoutAPageListItTellsWhatTheBookNeeds) {
     hosted.server.reset();
     Open({{"book.swf", "FWS a movie"}});
