@@ -59,16 +59,19 @@ template <typename Object> const auto& PlayerControlFaces() {
     return faces;
 }
 
-// A control's own part, which it declares where it differs from these defaults (privately,
-// with the skeleton as its friend):
-//   HRESULT OpenMovie(int layer, BSTR url)               LoadMovie's work
-//   HRESULT WindowMessage(UINT, WPARAM, LPARAM, LRESULT*) a message while in place active
-//   HRESULT DrawIn(HDC dc, LPCRECTL bounds)              Draw, its arguments checked
-//   void SiteChanged(IOleClientSite*), AmbientChanged(DISPID), Placed(), Deactivated()
-//   void Activated(IOleInPlaceFrame*, IOleInPlaceUIWindow*)  in place active, its rectangles read
-//   HRESULT VariableSet(name, value)                    after the variable is kept
-//   HRESULT PropertyFault(DISPID, EXCEPINFO*, out)       S_OK, or a property's made-up failure
-//   static LockModule(bool), CreationFault()            for the class object (public)
+// A control's own part. OpenMovie, WindowMessage and DrawIn it must declare; the others have
+// defaults that do nothing. It declares them privately, with the skeleton as its friend, but
+// for the public ones.
+//   HRESULT OpenMovie(int layer, BSTR url)                    LoadMovie's work
+//   HRESULT WindowMessage(UINT, WPARAM, LPARAM, LRESULT*)     a message while in place
+//   HRESULT DrawIn(HDC dc, LPCRECTL bounds)                   Draw, its arguments checked
+//   void Activated(IOleInPlaceFrame*, IOleInPlaceUIWindow*)   in place, its rectangles read
+//   void SiteChanged(IOleClientSite*), AmbientChanged(DISPID)
+//   void Placed(), Deactivated()                              SetObjectRects kept; out of place
+//   HRESULT VariableSet(name, value)                          after the variable is kept
+//   HRESULT PropertyFault(DISPID, EXCEPINFO*, out)            S_OK, or a made-up failure
+//   public: static LockModule(bool), CreationFault()          for the class object
+//   public: BindingStopped(request, result)                   a file request ended; no default
 template <typename Control, typename... Extra>
 class TWindowlessControl
     : public TComObject<Control, IOleObject, IPersistStreamInit, IOleControl, IShockwaveFlash,
