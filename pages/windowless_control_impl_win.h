@@ -61,11 +61,7 @@ HRESULT TWindowlessControl<Control, Extra...>::GetMoniker(DWORD assign, DWORD wh
     return Self().Boundary(
         L"GetMoniker",
         [&](const auto&) { return std::to_wstring(assign) + L", " + std::to_wstring(which); },
-        [&](const auto&) {
-            if (moniker)
-                *moniker = nullptr;
-            return E_NOTIMPL;
-        });
+        [&](const auto&) { return NullOut(moniker, E_NOTIMPL); });
 }
 
 template <typename Control, typename... Extra>
@@ -79,11 +75,8 @@ HRESULT TWindowlessControl<Control, Extra...>::InitFromData(IDataObject* data, B
 
 template <typename Control, typename... Extra>
 HRESULT TWindowlessControl<Control, Extra...>::GetClipboardData(DWORD, IDataObject** data) {
-    return Self().Boundary(L"GetClipboardData", kNoArgs, [&](const auto&) {
-        if (data)
-            *data = nullptr;
-        return E_NOTIMPL;
-    });
+    return Self().Boundary(L"GetClipboardData", kNoArgs,
+                           [&](const auto&) { return NullOut(data, E_NOTIMPL); });
 }
 
 template <typename Control, typename... Extra>
@@ -116,11 +109,8 @@ HRESULT TWindowlessControl<Control, Extra...>::DoVerb(LONG verb, LPMSG message,
 
 template <typename Control, typename... Extra>
 HRESULT TWindowlessControl<Control, Extra...>::EnumVerbs(IEnumOLEVERB** verbs) {
-    return Self().Boundary(L"EnumVerbs", kNoArgs, [&](const auto&) {
-        if (verbs)
-            *verbs = nullptr;
-        return E_NOTIMPL;
-    });
+    return Self().Boundary(L"EnumVerbs", kNoArgs,
+                           [&](const auto&) { return NullOut(verbs, E_NOTIMPL); });
 }
 
 template <typename Control, typename... Extra>
@@ -206,11 +196,8 @@ HRESULT TWindowlessControl<Control, Extra...>::Unadvise(DWORD connection) {
 
 template <typename Control, typename... Extra>
 HRESULT TWindowlessControl<Control, Extra...>::EnumAdvise(IEnumSTATDATA** advise) {
-    return Self().Boundary(L"EnumAdvise", kNoArgs, [&](const auto&) {
-        if (advise)
-            *advise = nullptr;
-        return OLE_E_ADVISENOTSUPPORTED;
-    });
+    return Self().Boundary(L"EnumAdvise", kNoArgs,
+                           [&](const auto&) { return NullOut(advise, OLE_E_ADVISENOTSUPPORTED); });
 }
 
 template <typename Control, typename... Extra>
@@ -376,11 +363,7 @@ template <typename Control, typename... Extra>
 HRESULT TWindowlessControl<Control, Extra...>::GetTypeInfo(UINT index, LCID, ITypeInfo** info) {
     return Self().Boundary(
         L"GetTypeInfo", [&](const auto&) { return std::to_wstring(index); },
-        [&](const auto&) {
-            if (info)
-                *info = nullptr;
-            return E_NOTIMPL;
-        });
+        [&](const auto&) { return NullOut(info, E_NOTIMPL); });
 }
 
 template <typename Control, typename... Extra>
@@ -528,21 +511,14 @@ template <typename Control, typename... Extra>
 HRESULT TWindowlessControl<Control, Extra...>::TPoint::EnumConnections(IEnumConnections** out) {
     return owner_.Self().Boundary(
         L"EnumConnections", [&](const auto& t) { return t.Interface(iid_); },
-        [&](const auto&) {
-            if (out)
-                *out = nullptr;
-            return E_NOTIMPL;
-        });
+        [&](const auto&) { return NullOut(out, E_NOTIMPL); });
 }
 
 template <typename Control, typename... Extra>
 HRESULT
 TWindowlessControl<Control, Extra...>::EnumConnectionPoints(IEnumConnectionPoints** points) {
-    return Self().Boundary(L"EnumConnectionPoints", kNoArgs, [&](const auto&) {
-        if (points)
-            *points = nullptr;
-        return E_NOTIMPL;
-    });
+    return Self().Boundary(L"EnumConnectionPoints", kNoArgs,
+                           [&](const auto&) { return NullOut(points, E_NOTIMPL); });
 }
 
 template <typename Control, typename... Extra>
@@ -771,11 +747,8 @@ HRESULT TWindowlessControl<Control, Extra...>::OnWindowMessage(UINT message, WPA
 
 template <typename Control, typename... Extra>
 HRESULT TWindowlessControl<Control, Extra...>::GetDropTarget(IDropTarget** target) {
-    return Self().Boundary(L"GetDropTarget", kNoArgs, [&](const auto&) {
-        if (target)
-            *target = nullptr;
-        return E_NOTIMPL;
-    });
+    return Self().Boundary(L"GetDropTarget", kNoArgs,
+                           [&](const auto&) { return NullOut(target, E_NOTIMPL); });
 }
 
 // ---- IOleInPlaceActiveObject
@@ -845,11 +818,7 @@ HRESULT TWindowlessControl<Control, Extra...>::GetColorSet(DWORD aspect, LONG, v
                                                            LOGPALETTE** colors) {
     return Self().Boundary(
         L"GetColorSet", [&](const auto&) { return std::to_wstring(aspect); },
-        [&](const auto&) {
-            if (colors)
-                *colors = nullptr;
-            return S_FALSE;
-        });
+        [&](const auto&) { return NullOut(colors, S_FALSE); });
 }
 
 template <typename Control, typename... Extra>
