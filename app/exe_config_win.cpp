@@ -7,7 +7,6 @@
 #include "base/int_from_text.h"
 #include "base/streams.h"
 #include "base/text_win.h"
-#include "package/PackageLookup.h"
 
 namespace {
 
@@ -133,22 +132,4 @@ void TExeConfigInfo::LoadFromStream(TStream* stream) {
     OpenMode = IntFromText(WideToAnsi(mode), 2);
     OpenWidth = IntFromText(WideToAnsi(width), 800);
     OpenHeight = IntFromText(WideToAnsi(height), 600);
-}
-
-std::future<TExeConfigInfo> ReadExeConfigAsync(const std::string& packagePath) {
-    return std::async(std::launch::async, [packagePath] {
-        // An apartment of the thread's own: the parser lives and dies in it.
-        const HRESULT initialized = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-        struct TUninitialize {
-            bool initialized;
-            ~TUninitialize() {
-                if (initialized)
-                    CoUninitialize();
-            }
-        } uninitialize{SUCCEEDED(initialized)};
-        const auto stream = GetPackageStream(TExeConfigInfo::EntryName(), packagePath);
-        TExeConfigInfo config;
-        config.LoadFromStream(stream.get());
-        return config;
-    });
 }

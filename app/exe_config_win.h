@@ -3,7 +3,6 @@
 // (1 fixed size, 2 maximized, 3 full screen) and the fixed size.
 
 #include <cstdint>
-#include <future>
 #include <string>
 
 class TStream;
@@ -23,8 +22,3 @@ public:
     int32_t OpenWidth = 0;  // 800 when the text is no number
     int32_t OpenHeight = 0; // 600 when the text is no number
 };
-
-// The configuration in the package of packagePath (empty: the running executable's), read on a
-// thread of its own so that the window and its control are made meanwhile: the parser and what
-// it loads are a good part of the start-up. What went wrong comes out of the future's get.
-std::future<TExeConfigInfo> ReadExeConfigAsync(const std::string& packagePath);

@@ -1,10 +1,12 @@
 #include "app/main_form_win.h"
 
+#include "app/exe_config_win.h"
+#include "package/PackageLookup.h"
 #include "pageturn/pageturn_control_win.h"
 #include "ui/application_win.h"
 
 TfrmMain::TfrmMain(TComponent* owner, const std::string& packagePath)
-    : TForm(owner), packagePath_(packagePath), config_(ReadExeConfigAsync(packagePath)) {
+    : TForm(owner), packagePath_(packagePath) {
     SetName("frmMain");
     SetCaption(kDesignCaption);
     SetBounds(339, 174, 765, 541);
@@ -49,8 +51,9 @@ void TfrmMain::FormCreate() {
 
 void TfrmMain::LoadExeConfig() {
     try {
-        const TExeConfigInfo config =
-            (config_.valid() ? std::move(config_) : ReadExeConfigAsync(packagePath_)).get();
+        const auto stream = GetPackageStream(TExeConfigInfo::EntryName(), packagePath_);
+        TExeConfigInfo config;
+        config.LoadFromStream(stream.get());
         SetCaption(config.Caption);
         switch (config.OpenMode) {
         case 1:

@@ -3,10 +3,8 @@
 // start, full screen on the movie's command, and the keyboard forwarded to the player.
 
 #include <cstdint>
-#include <future>
 #include <string>
 
-#include "app/exe_config_win.h"
 #include "qel/player/qel_flash.h"
 #include "ui/forms_win.h"
 
@@ -36,7 +34,6 @@ private:
     bool AlreadyThere(bool fullScreen);
 
     const std::string packagePath_;
-    std::future<TExeConfigInfo> config_; // being read while the window is made
     bool fullScreen_ = false;
 };
 
