@@ -48,6 +48,22 @@ template <typename T> HRESULT NullOut(T** out, HRESULT result) {
     return result;
 }
 
+// IDispatch without type information or names, for objects that are only ever invoked by
+// dispatch identifier: only Invoke is left to write.
+struct TUntypedDispatch : public IDispatch {
+    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override {
+        if (count)
+            *count = 0;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo** info) override {
+        return NullOut(info, E_NOTIMPL);
+    }
+    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override {
+        return E_NOTIMPL;
+    }
+};
+
 // Asks object for the interface of target. An answer of success that hands out nothing is
 // E_NOINTERFACE: a component may give it, and nothing may then go on to use the null.
 template <typename T> HRESULT QueryFor(IUnknown* object, ComPtr<T>& target) {

@@ -39,22 +39,6 @@ std::array<TEventDispatch::TFace, 2> TEventDispatch::Faces() const {
             TFace::As<IDispatch>(control_.Descriptor().eventInterface)};
 }
 
-HRESULT STDMETHODCALLTYPE TEventDispatch::GetTypeInfoCount(UINT* count) {
-    if (count)
-        *count = 0;
-    return S_OK;
-}
-
-HRESULT STDMETHODCALLTYPE TEventDispatch::GetTypeInfo(UINT, LCID, ITypeInfo** info) {
-    if (info)
-        *info = nullptr;
-    return E_NOTIMPL;
-}
-
-HRESULT STDMETHODCALLTYPE TEventDispatch::GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) {
-    return E_NOTIMPL;
-}
-
 HRESULT STDMETHODCALLTYPE TEventDispatch::Invoke(DISPID dispid, REFIID, LCID, WORD,
                                                  DISPPARAMS* params, VARIANT*, EXCEPINFO*, UINT*) {
     // Whatever a handler does, the control only ever hears S_OK.

@@ -163,18 +163,6 @@ HRESULT STDMETHODCALLTYPE TqelOleControl::OnDefWindowMessage(UINT message, WPARA
     return S_OK;
 }
 
-HRESULT TqelOleControl::WindowlessGetWindow(HWND* window) {
-    if (!window)
-        return E_POINTER;
-    *window = nullptr;
-    // A window for the control's context menu, once, right after a press it was allowed to see.
-    if (popupOwnerPending_) {
-        popupOwnerPending_ = false;
-        *window = WindowHandle();
-    }
-    return *window ? S_OK : E_FAIL;
-}
-
 void TqelOleControl::DispatchStockEvent(DISPID dispid, DISPPARAMS* params) {
     if (dispid < StockEvent::kMouseUp || dispid > StockEvent::kClick)
         return;

@@ -83,16 +83,12 @@ struct TEventSlot {
 };
 
 // The sink the control's events arrive at. Its reference count is the component's.
-class TEventDispatch final : public TComPart<TEventDispatch, IDispatch> {
+class TEventDispatch final : public TComPart<TEventDispatch, TUntypedDispatch> {
 public:
     explicit TEventDispatch(TqelOleControl& control);
 
-    // IDispatch, also by the name of the control's event interface.
+    // IDispatch, also by the name of the control's event interface; invoked by identifier only.
     std::array<TFace, 2> Faces() const;
-    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override;
-    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT index, LCID locale, ITypeInfo** info) override;
-    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID iid, LPOLESTR* names, UINT count, LCID locale,
-                                            DISPID* ids) override;
     HRESULT STDMETHODCALLTYPE Invoke(DISPID dispid, REFIID iid, LCID locale, WORD flags,
                                      DISPPARAMS* params, VARIANT* result, EXCEPINFO* exception,
                                      UINT* argumentError) override;
@@ -104,23 +100,16 @@ private:
 };
 
 // IOleWindow::GetWindow answers differently depending on the interface it is reached through;
-// each of these faces gives the method its own name.
-struct TUIWindowFace : public IOleInPlaceUIWindow {
-    HRESULT STDMETHODCALLTYPE GetWindow(HWND* window) final { return UIWindowGetWindow(window); }
-    virtual HRESULT UIWindowGetWindow(HWND* window) = 0;
+// each face says which one it is.
+enum class TWindowFace { UIWindow, Frame, WindowlessSite, InPlaceSite };
+template <typename Interface, TWindowFace Face> struct TWindowFaceOf : public Interface {
+    HRESULT STDMETHODCALLTYPE GetWindow(HWND* window) final { return WindowOf(Face, window); }
+    virtual HRESULT WindowOf(TWindowFace face, HWND* window) = 0;
 };
-struct TFrameFace : public IOleInPlaceFrame {
-    HRESULT STDMETHODCALLTYPE GetWindow(HWND* window) final { return FrameGetWindow(window); }
-    virtual HRESULT FrameGetWindow(HWND* window) = 0;
-};
-struct TWindowlessSiteFace : public IOleInPlaceSiteWindowless {
-    HRESULT STDMETHODCALLTYPE GetWindow(HWND* window) final { return WindowlessGetWindow(window); }
-    virtual HRESULT WindowlessGetWindow(HWND* window) = 0;
-};
-struct TInPlaceSiteFace : public IOleInPlaceSite {
-    HRESULT STDMETHODCALLTYPE GetWindow(HWND* window) final { return InPlaceSiteGetWindow(window); }
-    virtual HRESULT InPlaceSiteGetWindow(HWND* window) = 0;
-};
+using TUIWindowFace = TWindowFaceOf<IOleInPlaceUIWindow, TWindowFace::UIWindow>;
+using TFrameFace = TWindowFaceOf<IOleInPlaceFrame, TWindowFace::Frame>;
+using TWindowlessSiteFace = TWindowFaceOf<IOleInPlaceSiteWindowless, TWindowFace::WindowlessSite>;
+using TInPlaceSiteFace = TWindowFaceOf<IOleInPlaceSite, TWindowFace::InPlaceSite>;
 
 class TqelOleControl : public TControl,
                        public IServiceProvider,
@@ -128,7 +117,7 @@ class TqelOleControl : public TControl,
                        public IParseDisplayName,
                        public IPropertyNotifySink,
                        public TUIWindowFace,
-                       public IDispatch,
+                       public TUntypedDispatch,
                        public TFrameFace,
                        public TWindowlessSiteFace,
                        public TInPlaceSiteFace,
@@ -281,9 +270,8 @@ public:
     HRESULT STDMETHODCALLTYPE OnChanged(DISPID dispid) override;
     HRESULT STDMETHODCALLTYPE OnRequestEdit(DISPID dispid) override;
 
-    // ---- IOleWindow, IOleInPlaceUIWindow, IOleInPlaceFrame
-    HRESULT UIWindowGetWindow(HWND* window) override;
-    HRESULT FrameGetWindow(HWND* window) override;
+    // ---- IOleWindow (by each face), IOleInPlaceUIWindow, IOleInPlaceFrame
+    HRESULT WindowOf(TWindowFace face, HWND* window) override;
     HRESULT STDMETHODCALLTYPE ContextSensitiveHelp(BOOL) override { return S_OK; }
     HRESULT STDMETHODCALLTYPE GetBorder(LPRECT) override { return INPLACE_E_NOTOOLSPACE; }
     HRESULT STDMETHODCALLTYPE RequestBorderSpace(LPCBORDERWIDTHS) override {
@@ -300,18 +288,12 @@ public:
     HRESULT STDMETHODCALLTYPE EnableModeless(BOOL) override { return S_OK; }
     HRESULT STDMETHODCALLTYPE TranslateAccelerator(LPMSG message, WORD id) override;
 
-    // ---- IDispatch: the ambient properties
-    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override;
-    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT index, LCID locale, ITypeInfo** info) override;
-    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID iid, LPOLESTR* names, UINT count, LCID locale,
-                                            DISPID* ids) override;
+    // ---- IDispatch: the ambient properties, by identifier only
     HRESULT STDMETHODCALLTYPE Invoke(DISPID dispid, REFIID iid, LCID locale, WORD flags,
                                      DISPPARAMS* params, VARIANT* result, EXCEPINFO* exception,
                                      UINT* argumentError) override;
 
     // ---- IOleInPlaceSite, IOleInPlaceSiteEx, IOleInPlaceSiteWindowless
-    HRESULT InPlaceSiteGetWindow(HWND* window) override;
-    HRESULT WindowlessGetWindow(HWND* window) override;
     HRESULT STDMETHODCALLTYPE CanInPlaceActivate() override { return S_OK; }
     HRESULT STDMETHODCALLTYPE OnInPlaceActivate() override;
     HRESULT STDMETHODCALLTYPE OnUIActivate() override { return S_OK; }

@@ -309,17 +309,29 @@ HRESULT STDMETHODCALLTYPE TqelOleControl::OnRequestEdit(DISPID dispid) {
 
 // ---- IOleWindow, IOleInPlaceUIWindow, IOleInPlaceFrame
 
-HRESULT TqelOleControl::UIWindowGetWindow(HWND* window) {
-    return NullOut(window, E_FAIL);
-}
-
-HRESULT TqelOleControl::FrameGetWindow(HWND* window) {
-    // The frame is the form the component sits on.
-    if (window) {
-        const HWND parent = WindowHandle();
-        *window = parent ? GetAncestor(parent, GA_ROOT) : nullptr;
+HRESULT TqelOleControl::WindowOf(TWindowFace face, HWND* window) {
+    switch (face) {
+    case TWindowFace::Frame:
+        // The frame is the form the component sits on.
+        if (window) {
+            const HWND parent = WindowHandle();
+            *window = parent ? GetAncestor(parent, GA_ROOT) : nullptr;
+        }
+        return S_OK;
+    case TWindowFace::WindowlessSite:
+        if (!window)
+            return E_POINTER;
+        *window = nullptr;
+        // A window for the control's context menu, once, right after a press it was allowed
+        // to see.
+        if (popupOwnerPending_) {
+            popupOwnerPending_ = false;
+            *window = WindowHandle();
+        }
+        return *window ? S_OK : E_FAIL;
+    default:
+        return NullOut(window, E_FAIL);
     }
-    return S_OK;
 }
 
 HRESULT STDMETHODCALLTYPE TqelOleControl::SetActiveObject(IOleInPlaceActiveObject* object,
@@ -362,20 +374,6 @@ HRESULT STDMETHODCALLTYPE TqelOleControl::TranslateAccelerator(LPMSG, WORD) {
 }
 
 // ---- IDispatch: the ambient properties
-
-HRESULT STDMETHODCALLTYPE TqelOleControl::GetTypeInfoCount(UINT* count) {
-    if (count)
-        *count = 0;
-    return S_OK;
-}
-
-HRESULT STDMETHODCALLTYPE TqelOleControl::GetTypeInfo(UINT, LCID, ITypeInfo** info) {
-    return NullOut(info, E_NOTIMPL);
-}
-
-HRESULT STDMETHODCALLTYPE TqelOleControl::GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) {
-    return E_NOTIMPL;
-}
 
 HRESULT STDMETHODCALLTYPE TqelOleControl::Invoke(DISPID dispid, REFIID, LCID, WORD flags,
                                                  DISPPARAMS*, VARIANT* result, EXCEPINFO*, UINT*) {
@@ -431,10 +429,6 @@ HRESULT STDMETHODCALLTYPE TqelOleControl::Invoke(DISPID dispid, REFIID, LCID, WO
 }
 
 // ---- IOleInPlaceSite, IOleInPlaceSiteEx
-
-HRESULT TqelOleControl::InPlaceSiteGetWindow(HWND* window) {
-    return NullOut(window, E_FAIL);
-}
 
 HRESULT STDMETHODCALLTYPE TqelOleControl::OnInPlaceActivate() {
     if (hostedObject_) {
