@@ -6,6 +6,7 @@
 
 #if defined(__x86_64__) || defined(__i386__)
 
+#include <cstring>
 #include <immintrin.h>
 
 // 32-bit Windows keeps its stack 4-byte aligned: realign where vectors may be spilled.
@@ -110,24 +111,16 @@ QEL_ARITHMETIC V32 KeyCopy(V32 s, V32 d) {
 
 // ---- SSE2, four pixels at a time.
 
-QEL_SSE2 inline __m128i BlendMmx4(__m128i s, __m128i d) {
-    using V32 = TLanes<16>::V32;
-    return __m128i(BlendMmx<16>(V32(s), V32(d)));
-}
-
-QEL_SSE2 inline __m128i BlendPlain4(__m128i s, __m128i d) {
-    using V32 = TLanes<16>::V32;
-    return __m128i(BlendPlain<16>(V32(s), V32(d)));
-}
-
 template <bool kMmx>
 QEL_SSE2 inline void BlendRunSse2(const TqelColor* source, TqelColor* destination, int32_t count) {
     int32_t i = 0;
     for (; i + 4 <= count; i += 4) {
         const __m128i s = _mm_loadu_si128(reinterpret_cast<const __m128i*>(source + i));
         const __m128i d = _mm_loadu_si128(reinterpret_cast<const __m128i*>(destination + i));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(destination + i),
-                         kMmx ? BlendMmx4(s, d) : BlendPlain4(s, d));
+        using V32 = TLanes<16>::V32;
+        _mm_storeu_si128(
+            reinterpret_cast<__m128i*>(destination + i),
+            __m128i(kMmx ? BlendMmx<16>(V32(s), V32(d)) : BlendPlain<16>(V32(s), V32(d))));
     }
     for (; i < count; ++i) {
         const uint32_t a = source[i] >> 24;
@@ -139,17 +132,13 @@ QEL_SSE2 inline void BlendRunSse2(const TqelColor* source, TqelColor* destinatio
     }
 }
 
-QEL_SSE2 inline __m128i KeyCopy4(__m128i s, __m128i d) {
-    using V32 = TLanes<16>::V32;
-    return __m128i(KeyCopy<16>(V32(s), V32(d)));
-}
-
 QEL_SSE2 void KeyCopyRunSse2(const TqelColor* source, TqelColor* destination, int32_t count) {
     int32_t i = 0;
     for (; i + 4 <= count; i += 4) {
         const __m128i s = _mm_loadu_si128(reinterpret_cast<const __m128i*>(source + i));
         const __m128i d = _mm_loadu_si128(reinterpret_cast<const __m128i*>(destination + i));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(destination + i), KeyCopy4(s, d));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(destination + i),
+                         __m128i(KeyCopy<16>(TLanes<16>::V32(s), TLanes<16>::V32(d))));
     }
     for (; i < count; ++i)
         if ((source[i] & 0xFFFFFF) != kKeyColor)
@@ -165,17 +154,24 @@ inline void StringFill(TqelColor* destination, int32_t count, TqelColor value) {
     asm volatile("rep stosl" : "+D"(destination), "+c"(n) : "a"(value) : "memory");
 }
 
-QEL_ENTRY QEL_SSE2 void FillPixelsSse2(TqelColor* destination, int32_t count, TqelColor value) {
+// Fills count pixels, Bytes at a time: inlined into each set's fill, it becomes its stores.
+template <int Bytes>
+QEL_ARITHMETIC void FillRun(TqelColor* destination, int32_t count, TqelColor value) {
     if (count >= kStringFillPixels) {
         StringFill(destination, count, value);
         return;
     }
-    const __m128i v = _mm_set1_epi32(static_cast<int>(value));
+    constexpr int32_t kStep = Bytes / 4;
+    const typename TLanes<Bytes>::V32 v = typename TLanes<Bytes>::V32{} + value;
     int32_t i = 0;
-    for (; i + 4 <= count; i += 4)
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(destination + i), v);
+    for (; i + kStep <= count; i += kStep)
+        std::memcpy(destination + i, &v, Bytes);
     for (; i < count; ++i)
         destination[i] = value;
+}
+
+QEL_ENTRY QEL_SSE2 void FillPixelsSse2(TqelColor* destination, int32_t count, TqelColor value) {
+    FillRun<16>(destination, count, value);
 }
 
 // SSE2 has no variable permute: its gather is the scalar one.
@@ -188,21 +184,12 @@ const TRunKernels kSse2Kernels = {"sse2",
 
 // ---- AVX2, eight pixels at a time, the same arithmetic in 256-bit lanes.
 
-QEL_AVX2 inline __m256i BlendMmx8(__m256i s, __m256i d) {
-    using V32 = TLanes<32>::V32;
-    return __m256i(BlendMmx<32>(V32(s), V32(d)));
-}
-
-QEL_AVX2 inline __m256i BlendPlain8(__m256i s, __m256i d) {
-    using V32 = TLanes<32>::V32;
-    return __m256i(BlendPlain<32>(V32(s), V32(d)));
-}
-
 // Eight transparent source pixels leave the destination as it is and eight opaque ones replace
 // it: such blocks skip the arithmetic (and, when transparent, the store). Mixed blocks take the
 // branch-free path.
 template <bool kMmx>
 QEL_AVX2 inline void BlendRunAvx2(const TqelColor* source, TqelColor* destination, int32_t count) {
+    using V32 = TLanes<32>::V32;
     const __m256i alpha = _mm256_set1_epi32(static_cast<int>(0xFF000000));
     int32_t i = 0;
     for (; i + 8 <= count; i += 8) {
@@ -213,8 +200,9 @@ QEL_AVX2 inline void BlendRunAvx2(const TqelColor* source, TqelColor* destinatio
         if (_mm256_testc_si256(s, alpha))
             _mm256_storeu_si256(to, s);
         else
-            _mm256_storeu_si256(to, kMmx ? BlendMmx8(s, _mm256_loadu_si256(to))
-                                         : BlendPlain8(s, _mm256_loadu_si256(to)));
+            _mm256_storeu_si256(
+                to, __m256i(kMmx ? BlendMmx<32>(V32(s), V32(_mm256_loadu_si256(to)))
+                                 : BlendPlain<32>(V32(s), V32(_mm256_loadu_si256(to)))));
     }
     BlendRunSse2<kMmx>(source + i, destination + i, count - i);
 }
@@ -231,22 +219,7 @@ QEL_AVX2 void KeyCopyRunAvx2(const TqelColor* source, TqelColor* destination, in
 }
 
 QEL_ENTRY QEL_AVX2 void FillPixelsAvx2(TqelColor* destination, int32_t count, TqelColor value) {
-    if (count >= kStringFillPixels) {
-        StringFill(destination, count, value);
-        return;
-    }
-    const __m256i v = _mm256_set1_epi32(static_cast<int>(value));
-    int32_t i = 0;
-    for (; i + 32 <= count; i += 32) {
-        __m256i* to = reinterpret_cast<__m256i*>(destination + i);
-        _mm256_storeu_si256(to, v);
-        _mm256_storeu_si256(to + 1, v);
-        _mm256_storeu_si256(to + 2, v);
-        _mm256_storeu_si256(to + 3, v);
-    }
-    for (; i + 8 <= count; i += 8)
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(destination + i), v);
-    FillPixelsSse2(destination + i, count - i, value);
+    FillRun<32>(destination, count, value);
 }
 
 // Eight destination pixels whose source columns lie within eight consecutive pixels of the row
