@@ -47,8 +47,9 @@ QEL_ENTRY void Entry(const TqelColor* source, TqelColor* destination, int32_t co
 // 2^16; the true value never leaves 0..65280, so the wrapped result is the true one. Red and
 // blue are taken in place (mask 0x00FF00FF), green and alpha shifted down by 8.
 
-// Passing vectors by value to a function of another instruction set would change the calling
-// convention; these are always inlined, so no call is ever made.
+// The helpers pass vectors by value among themselves, where no instruction set is named: they
+// are always inlined, so no call is ever made. What a set's function calls takes its vectors by
+// reference and gives its result through out, as the sets pass vectors by value differently.
 #pragma GCC diagnostic ignored "-Wpsabi"
 
 template <int Bytes> struct TLanes {
@@ -91,22 +92,22 @@ QEL_ARITHMETIC V32 Select(V32 mask, V32 yes, V32 no) {
 
 // Alpha 0 needs no select in the MMX variant: its arithmetic gives D exactly.
 template <int Bytes, typename V32 = typename TLanes<Bytes>::V32>
-QEL_ARITHMETIC V32 BlendMmx(V32 s, V32 d) {
+QEL_ARITHMETIC void BlendMmx(const V32& s, const V32& d, V32& out) {
     const V32 a = Alpha16<Bytes>(s);
-    return Select<Bytes>(V32(a == 0x00FF00FF), s, MmxArithmetic<Bytes>(s, d, a));
+    out = Select<Bytes>(V32(a == 0x00FF00FF), s, MmxArithmetic<Bytes>(s, d, a));
 }
 
 template <int Bytes, typename V32 = typename TLanes<Bytes>::V32>
-QEL_ARITHMETIC V32 BlendPlain(V32 s, V32 d) {
+QEL_ARITHMETIC void BlendPlain(const V32& s, const V32& d, V32& out) {
     const V32 a = Alpha16<Bytes>(s);
-    return Select<Bytes>(V32(a == 0), d,
-                         Select<Bytes>(V32(a == 0x00FF00FF), s, PlainArithmetic<Bytes>(s, d, a)));
+    out = Select<Bytes>(V32(a == 0), d,
+                        Select<Bytes>(V32(a == 0x00FF00FF), s, PlainArithmetic<Bytes>(s, d, a)));
 }
 
 // The key colour's pixels leave the destination as it is; the others are copied, opaque.
 template <int Bytes, typename V32 = typename TLanes<Bytes>::V32>
-QEL_ARITHMETIC V32 KeyCopy(V32 s, V32 d) {
-    return Select<Bytes>(V32((s & 0xFFFFFF) == kKeyColor), d, s | 0xFF000000u);
+QEL_ARITHMETIC void KeyCopy(const V32& s, const V32& d, V32& out) {
+    out = Select<Bytes>(V32((s & 0xFFFFFF) == kKeyColor), d, s | 0xFF000000u);
 }
 
 // ---- SSE2, four pixels at a time.
@@ -115,12 +116,12 @@ template <bool kMmx>
 QEL_SSE2 inline void BlendRunSse2(const TqelColor* source, TqelColor* destination, int32_t count) {
     int32_t i = 0;
     for (; i + 4 <= count; i += 4) {
-        const __m128i s = _mm_loadu_si128(reinterpret_cast<const __m128i*>(source + i));
-        const __m128i d = _mm_loadu_si128(reinterpret_cast<const __m128i*>(destination + i));
         using V32 = TLanes<16>::V32;
-        _mm_storeu_si128(
-            reinterpret_cast<__m128i*>(destination + i),
-            __m128i(kMmx ? BlendMmx<16>(V32(s), V32(d)) : BlendPlain<16>(V32(s), V32(d))));
+        const V32 s = V32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(source + i)));
+        const V32 d = V32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(destination + i)));
+        V32 blended;
+        kMmx ? BlendMmx<16>(s, d, blended) : BlendPlain<16>(s, d, blended);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(destination + i), __m128i(blended));
     }
     for (; i < count; ++i) {
         const uint32_t a = source[i] >> 24;
@@ -137,8 +138,9 @@ QEL_SSE2 void KeyCopyRunSse2(const TqelColor* source, TqelColor* destination, in
     for (; i + 4 <= count; i += 4) {
         const __m128i s = _mm_loadu_si128(reinterpret_cast<const __m128i*>(source + i));
         const __m128i d = _mm_loadu_si128(reinterpret_cast<const __m128i*>(destination + i));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(destination + i),
-                         __m128i(KeyCopy<16>(TLanes<16>::V32(s), TLanes<16>::V32(d))));
+        TLanes<16>::V32 copied;
+        KeyCopy<16>(TLanes<16>::V32(s), TLanes<16>::V32(d), copied);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(destination + i), __m128i(copied));
     }
     for (; i < count; ++i)
         if ((source[i] & 0xFFFFFF) != kKeyColor)
@@ -197,12 +199,14 @@ QEL_AVX2 inline void BlendRunAvx2(const TqelColor* source, TqelColor* destinatio
         if (_mm256_testz_si256(s, alpha))
             continue;
         __m256i* to = reinterpret_cast<__m256i*>(destination + i);
-        if (_mm256_testc_si256(s, alpha))
+        if (_mm256_testc_si256(s, alpha)) {
             _mm256_storeu_si256(to, s);
-        else
-            _mm256_storeu_si256(
-                to, __m256i(kMmx ? BlendMmx<32>(V32(s), V32(_mm256_loadu_si256(to)))
-                                 : BlendPlain<32>(V32(s), V32(_mm256_loadu_si256(to)))));
+            continue;
+        }
+        const V32 d = V32(_mm256_loadu_si256(to));
+        V32 blended;
+        kMmx ? BlendMmx<32>(V32(s), d, blended) : BlendPlain<32>(V32(s), d, blended);
+        _mm256_storeu_si256(to, __m256i(blended));
     }
     BlendRunSse2<kMmx>(source + i, destination + i, count - i);
 }
@@ -213,7 +217,9 @@ QEL_AVX2 void KeyCopyRunAvx2(const TqelColor* source, TqelColor* destination, in
     for (; i + 8 <= count; i += 8) {
         const __m256i s = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(source + i));
         __m256i* to = reinterpret_cast<__m256i*>(destination + i);
-        _mm256_storeu_si256(to, __m256i(KeyCopy<32>(V32(s), V32(_mm256_loadu_si256(to)))));
+        V32 copied;
+        KeyCopy<32>(V32(s), V32(_mm256_loadu_si256(to)), copied);
+        _mm256_storeu_si256(to, __m256i(copied));
     }
     KeyCopyRunSse2(source + i, destination + i, count - i);
 }
