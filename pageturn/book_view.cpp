@@ -54,8 +54,7 @@ void TBookView::SetPageShape(int32_t width, int32_t height) {
 std::optional<TTurnView> TBookView::Turn() const {
     if (!run_)
         return std::nullopt;
-    const TRect slot = LeafSlot();
-    const double aspect = RectHeight(slot) > 0 ? double(RectWidth(slot)) / RectHeight(slot) : 1;
+    const double aspect = LeafAspect();
     TTurnView view;
     view.lower = run_->lower;
     view.upper = run_->upper;
@@ -78,7 +77,7 @@ void TBookView::InvalidateTurn() {
         fold = turn->fold;
     const TRect slot = LeafSlot();
     const double scale = RectHeight(slot);
-    const double aspect = scale > 0 ? RectWidth(slot) / scale : 1;
+    const double aspect = LeafAspect();
     // The signed distance of a point from a fold, into the part lifted.
     const auto distance = [](const TFoldGeometry& f, TPointF p) {
         return (p.x - f.foldPoint.x) * f.foldNormal.x + (p.y - f.foldPoint.y) * f.foldNormal.y;
@@ -318,16 +317,13 @@ void TBookView::StartTurn(int32_t to, double now, bool byClick) {
     run.startTime = now;
     run.duration = kTurnSeconds;
     run.byClick = byClick;
-    const TRect slot = LeafSlot();
-    run.position = CornerOnPath(run.pathFrom, run.corner,
-                                RectHeight(slot) ? double(RectWidth(slot)) / RectHeight(slot) : 1);
+    run.position = CornerOnPath(run.pathFrom, run.corner, LeafAspect());
     run_ = run;
     // The leaf at the start of its path looks as the spread at rest does but for what the
     // first step repaints anyway (the leaf, the strip along the fold): nothing to paint yet,
     // unless the book under the leaf has another outline (a page alone), and so another shadow.
-    lastFold_.reset();
-    if (const std::optional<TTurnView> turn = Turn(); turn && turn->fold.folded)
-        lastFold_ = turn->fold;
+    const TFoldGeometry start = Fold(run.position, run.corner, LeafAspect());
+    lastFold_ = start.folded ? std::optional(start) : std::nullopt;
     const TSpread lower = layout_.Spread(run.lower), upper = layout_.Spread(run.upper);
     if ((lower.left < 0) != (upper.left < 0) || (lower.right < 0) != (upper.right < 0))
         InvalidateAll();
@@ -351,8 +347,7 @@ void TBookView::UpdateRun(double now) {
         FinishTurn();
         return;
     }
-    const TRect slot = LeafSlot();
-    const double aspect = RectHeight(slot) ? double(RectWidth(slot)) / RectHeight(slot) : 1;
+    const double aspect = LeafAspect();
     if (run.onPath) {
         run.position = CornerOnPath(run.pathFrom + (run.pathTo - run.pathFrom) * EaseInOut(t),
                                     run.corner, aspect);
@@ -560,8 +555,7 @@ void TBookView::MouseMove(int32_t x, int32_t y, bool held, double now) {
     }
     press.moved = true;
     if (run_ && run_->dragging) {
-        const TRect slot = LeafSlot();
-        const double aspect = double(RectWidth(slot)) / std::max(RectHeight(slot), 1);
+        const double aspect = LeafAspect();
         run_->position = ClampCorner(ToPage(x, y), run_->corner, aspect);
         InvalidateTurn();
     }
@@ -586,8 +580,7 @@ void TBookView::MouseUp(int32_t x, int32_t y, double now) {
         const bool completes = forward ? run.position.x < 0 : run.position.x > 0;
         if (!completes)
             run.to = run.from;
-        const TRect slot = LeafSlot();
-        const double aspect = double(RectWidth(slot)) / std::max(RectHeight(slot), 1);
+        const double aspect = LeafAspect();
         run.dragging = false;
         run.onPath = false;
         run.start = run.position;

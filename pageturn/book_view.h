@@ -75,6 +75,12 @@ public:
     bool FullScreen() const { return fullScreen_; }
     // Pixel mapping of a turn's page units: the leaf's slot (the right one, or the only one).
     TRect LeafSlot() const { return layout_.Slot(TPageSide::Right); }
+    // Its width over its height (1 while it has no height): the fold's geometry is in units of
+    // the page's height.
+    double LeafAspect() const {
+        const TRect slot = LeafSlot();
+        return RectHeight(slot) > 0 ? double(RectWidth(slot)) / RectHeight(slot) : 1;
+    }
 
     // How opaque the bar is drawn (as of the last input or Advance), and shows it now.
     double BarOpacity() const { return barOpacity_; }

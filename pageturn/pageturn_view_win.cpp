@@ -238,7 +238,6 @@ void TPageTurnControl::ComposeTurn(const TPixelBuffer& target, const TRect& clip
     const TBookLayout& layout = view_.Layout();
     const TRect slot = view_.LeafSlot();
     const double scale = RectHeight(slot);
-    const double pageWidth = RectWidth(slot);
     const TFoldGeometry& fold = turn.fold;
     const TSpread upper = layout.Spread(turn.upper);
     const TPolygon lifted = ToPixels(fold.lifted, slot);
@@ -248,7 +247,7 @@ void TPageTurnControl::ComposeTurn(const TPixelBuffer& target, const TRect& clip
     const TPointF normal = fold.foldNormal;
     const TPointF away{-normal.x, -normal.y};
     // The shadows grow as the leaf rises, and shrink again as it comes to lie on the other side.
-    const double aspect = pageWidth / scale;
+    const double aspect = view_.LeafAspect();
     const double rise = FoldRise(fold, aspect);
     const double shadow = FoldShade(fold, aspect) * scale;
 
