@@ -646,12 +646,10 @@ HRESULT TWindowlessControl<Control, Extra...>::ActivateInPlace(IOleClientSite* g
         });
         if (SUCCEEDED(context)) {
             position_ = framePosition;
-            clip_ = frameClip;
         } else {
             frame.Reset();
             document.Reset();
             position_ = position ? *position : RECT{};
-            clip_ = position_;
         }
         Self().Activated(frame.Get(), document.Get());
     }
@@ -722,7 +720,6 @@ HRESULT TWindowlessControl<Control, Extra...>::SetObjectRects(LPCRECT position, 
             if (!position)
                 return E_POINTER;
             position_ = *position;
-            clip_ = clip ? *clip : *position;
             Self().Placed();
             return S_OK;
         });

@@ -341,7 +341,6 @@ protected:
     bool inPlaceActive_ = false;
     bool uiActive_ = false;
     RECT position_{};
-    RECT clip_{};
 
 private:
     // Sited before loading; activated in place as soon as it is visible; its own picture rather
