@@ -89,10 +89,12 @@ void TBookView::InvalidateTurn() {
             moved =
                 std::max(moved, std::abs(distance(*fold, corner) - distance(*lastFold_, corner)));
     std::vector<TPolygon> changed;
+    double margin = 2; // how far the leaf's shadow reaches beyond the outlines
     for (const std::optional<TFoldGeometry>& f : {fold, lastFold_}) {
         if (!f)
             continue;
         changed.push_back(f->leaf);
+        margin = std::max(margin, LeafShadow(*f, aspect) * scale + 2);
         // Of the page uncovered, a strip along the fold changes: the rest shows the same page
         // beneath, unshaded, unless the fold appeared or went.
         const double reach = FoldShade(*f, aspect) + moved + 2 / std::max(scale, 1.0);
@@ -103,11 +105,6 @@ void TBookView::InvalidateTurn() {
                                             {-f->foldNormal.x, -f->foldNormal.y})
                               : f->lifted);
     }
-    // The leaf's shadow reaches this far beyond the outlines.
-    double margin = 2;
-    for (const std::optional<TFoldGeometry>& f : {fold, lastFold_})
-        if (f)
-            margin = std::max(margin, LeafShadow(*f, aspect) * scale + 2);
     lastFold_ = fold;
     std::vector<TPolygon> both;
     for (const TPolygon& polygon : changed) {
