@@ -1,9 +1,48 @@
 #include "pages/picture_win.h"
 
+#include <cstring>
 #include <wincodec.h>
 
 #include "base/com_win.h"
 #include "pages/page_list.h"
+
+namespace {
+
+// The decoder of the few formats pages come in, known by their first bytes: asking the imaging
+// factory to find one reads every codec's registration, which costs a book its first page's
+// worth of time at start. Anything else, or a decoder that refuses the stream, is left to the
+// factory's search.
+ComPtr<IWICBitmapDecoder> DecoderBySignature(const std::vector<uint8_t>& bytes, IStream* stream) {
+    struct TSignature {
+        const char* start;
+        size_t size;
+        const CLSID* decoder;
+    };
+    static const TSignature kSignatures[] = {
+        {"\x89PNG\r\n\x1a\n", 8, &CLSID_WICPngDecoder},
+        {"\xff\xd8\xff", 3, &CLSID_WICJpegDecoder},
+        {"GIF8", 4, &CLSID_WICGifDecoder},
+        {"BM", 2, &CLSID_WICBmpDecoder},
+        {"II*\0", 4, &CLSID_WICTiffDecoder},
+        {"MM\0*", 4, &CLSID_WICTiffDecoder},
+    };
+    for (const TSignature& signature : kSignatures) {
+        if (bytes.size() < signature.size ||
+            std::memcmp(bytes.data(), signature.start, signature.size) != 0)
+            continue;
+        ComPtr<IWICBitmapDecoder> decoder;
+        if (SUCCEEDED(CoCreateInstance(*signature.decoder, nullptr, CLSCTX_INPROC_SERVER,
+                                       IID_PPV_ARGS(&decoder))) &&
+            SUCCEEDED(decoder->Initialize(stream, WICDecodeMetadataCacheOnDemand)))
+            return decoder;
+        const LARGE_INTEGER start{};
+        stream->Seek(start, STREAM_SEEK_SET, nullptr);
+        break;
+    }
+    return nullptr;
+}
+
+} // namespace
 
 std::unique_ptr<TPagePicture> DecodePicture(const std::vector<uint8_t>& bytes, HRESULT& problem) {
     problem = S_OK;
@@ -23,10 +62,11 @@ std::unique_ptr<TPagePicture> DecodePicture(const std::vector<uint8_t>& bytes, H
         FAILED(hr = stream->InitializeFromMemory(const_cast<BYTE*>(bytes.data()),
                                                  static_cast<DWORD>(bytes.size()))))
         return fail(hr);
-    ComPtr<IWICBitmapDecoder> decoder;
+    ComPtr<IWICBitmapDecoder> decoder = DecoderBySignature(bytes, stream.Get());
     ComPtr<IWICBitmapFrameDecode> frame;
-    if (FAILED(hr = factory->CreateDecoderFromStream(stream.Get(), nullptr,
-                                                     WICDecodeMetadataCacheOnDemand, &decoder)) ||
+    if ((!decoder &&
+         FAILED(hr = factory->CreateDecoderFromStream(stream.Get(), nullptr,
+                                                      WICDecodeMetadataCacheOnDemand, &decoder))) ||
         FAILED(hr = decoder->GetFrame(0, &frame)))
         return fail(hr);
     UINT width = 0, height = 0;

@@ -326,17 +326,35 @@ TEST_F(StandinLoading, BrokenScenesPageListsAndPicturesNeverStopTheControl) {
     EXPECT_EQ(container.standin->GetScene(&page, &count, &fullscreen), S_FALSE);
 }
 
-TEST_F(StandinLoading, DecodesJpegPagesToo) {
+// Each format by the decoder its first bytes name; a picture no signature names, a Targa file, by
+// the imaging component's own search.
+TEST_F(StandinLoading, DecodesPagesOfEveryCommonFormat) {
     container.site.position = {0, 0, 64, 48};
-    container.site.files[L"http://lt/book.swf"] = "LEAFTURN-SCENE 1\npages list.xml\n";
-    container.site.files[L"http://lt/list.xml"] = "<book><page src=\"1.jpg\"/></book>";
-    container.site.files[L"http://lt/1.jpg"] =
-        SolidPicture(GUID_ContainerFormatJpeg, 32, 24, kBlue);
+    container.site.files[L"http://lt/book.swf"] =
+        "LEAFTURN-SCENE 1\npages list.xml\nnext-keys Right\n";
+    std::string list = "<book>";
+    const GUID formats[] = {GUID_ContainerFormatJpeg, GUID_ContainerFormatBmp,
+                            GUID_ContainerFormatTiff};
+    std::string targa("\0\0\2\0\0\0\0\0\0\0\0\0\x20\0\x18\0\x18\x20", 18); // 32x24, 24 bits
+    for (int i = 0; i < 32 * 24; ++i)
+        targa += {char(GetBValue(kBlue)), char(GetGValue(kBlue)), char(GetRValue(kBlue))};
+    for (int page = 1; page <= 4; ++page) {
+        const std::wstring name = L"http://lt/" + std::to_wstring(page);
+        container.site.files[name] =
+            page <= 3 ? SolidPicture(formats[page - 1], 32, 24, kBlue) : targa;
+        list += "<page src=\"" + std::to_string(page) + "\"/>";
+    }
+    container.site.files[L"http://lt/list.xml"] = list + "</book>";
     container.Activate();
     Load(0, L"http://lt/book.swf");
-    EXPECT_TRUE(InOrder(StandinLog(container.standin.Get()), {"* page 1: 32x24"}));
-    const COLORREF centre = CentreColour(); // lossy: close to the colour, not equal
-    EXPECT_NEAR(GetRValue(centre), GetRValue(kBlue), 8);
-    EXPECT_NEAR(GetGValue(centre), GetGValue(kBlue), 8);
-    EXPECT_NEAR(GetBValue(centre), GetBValue(kBlue), 8);
+    for (int page = 1; page <= 4; ++page) {
+        EXPECT_TRUE(InOrder(StandinLog(container.standin.Get()),
+                            {"* page " + std::to_string(page) + ": 32x24"}))
+            << page;
+        const COLORREF centre = CentreColour(); // JPEG is lossy: close to the colour, not equal
+        EXPECT_NEAR(GetRValue(centre), GetRValue(kBlue), 8) << page;
+        EXPECT_NEAR(GetGValue(centre), GetGValue(kBlue), 8) << page;
+        EXPECT_NEAR(GetBValue(centre), GetBValue(kBlue), 8) << page;
+        Key(VK_RIGHT);
+    }
 }
