@@ -7,6 +7,7 @@
 #include "base/int_from_text.h"
 #include "base/streams.h"
 #include "base/text_win.h"
+#include "package/PackageLookup.h"
 
 namespace {
 
@@ -132,4 +133,26 @@ void TExeConfigInfo::LoadFromStream(TStream* stream) {
     OpenMode = IntFromText(WideToAnsi(mode), 2);
     OpenWidth = IntFromText(WideToAnsi(width), 800);
     OpenHeight = IntFromText(WideToAnsi(height), 600);
+}
+
+TExeConfigInfo ReadExeConfig(const std::string& packagePath) {
+    const auto stream = GetPackageStream(TExeConfigInfo::EntryName(), packagePath);
+    TExeConfigInfo config;
+    config.LoadFromStream(stream.get());
+    return config;
+}
+
+std::future<TExeConfigInfo> ReadExeConfigAsync(const std::string& packagePath) {
+    return std::async(std::launch::async, [packagePath] {
+        // An apartment of the thread's own: the parser lives and dies in it.
+        const bool initialized = SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
+        struct TUninitialize {
+            bool initialized;
+            ~TUninitialize() {
+                if (initialized)
+                    CoUninitialize();
+            }
+        } uninitialize{initialized};
+        return ReadExeConfig(packagePath);
+    });
 }

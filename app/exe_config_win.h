@@ -3,6 +3,7 @@
 // (1 fixed size, 2 maximized, 3 full screen) and the fixed size.
 
 #include <cstdint>
+#include <future>
 #include <string>
 
 class TStream;
@@ -22,3 +23,11 @@ public:
     int32_t OpenWidth = 0;  // 800 when the text is no number
     int32_t OpenHeight = 0; // 600 when the text is no number
 };
+
+// The configuration in the package of packagePath (empty: the running executable's); raises as
+// LoadFromStream does, for no entry too.
+TExeConfigInfo ReadExeConfig(const std::string& packagePath);
+// The same, read on a thread of its own so that the program starts up meanwhile: the parser and
+// the libraries it loads are a good part of the time to the first page. What went wrong comes out
+// of get().
+std::future<TExeConfigInfo> ReadExeConfigAsync(const std::string& packagePath);

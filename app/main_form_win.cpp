@@ -1,12 +1,11 @@
 #include "app/main_form_win.h"
 
-#include "app/exe_config_win.h"
-#include "package/PackageLookup.h"
 #include "pageturn/pageturn_control_win.h"
 #include "ui/application_win.h"
 
-TfrmMain::TfrmMain(TComponent* owner, const std::string& packagePath)
-    : TForm(owner), packagePath_(packagePath) {
+TfrmMain::TfrmMain(TComponent* owner, const std::string& packagePath,
+                   std::future<TExeConfigInfo> config)
+    : TForm(owner), packagePath_(packagePath), config_(std::move(config)) {
     SetName("frmMain");
     SetCaption(kDesignCaption);
     SetBounds(339, 174, 765, 541);
@@ -51,9 +50,7 @@ void TfrmMain::FormCreate() {
 
 void TfrmMain::LoadExeConfig() {
     try {
-        const auto stream = GetPackageStream(TExeConfigInfo::EntryName(), packagePath_);
-        TExeConfigInfo config;
-        config.LoadFromStream(stream.get());
+        const TExeConfigInfo config = config_.valid() ? config_.get() : ReadExeConfig(packagePath_);
         SetCaption(config.Caption);
         switch (config.OpenMode) {
         case 1:

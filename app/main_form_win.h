@@ -3,21 +3,26 @@
 // start, full screen on the movie's command, and the keyboard forwarded to the player.
 
 #include <cstdint>
+#include <future>
 #include <string>
 
+#include "app/exe_config_win.h"
 #include "qel/player/qel_flash.h"
 #include "ui/forms_win.h"
 
 class TfrmMain : public TForm {
 public:
-    // The book is the package of packagePath; empty: the running executable's.
-    explicit TfrmMain(TComponent* owner, const std::string& packagePath = {});
+    // The book is the package of packagePath; empty: the running executable's. config, when
+    // given, is its window configuration already being read.
+    explicit TfrmMain(TComponent* owner, const std::string& packagePath = {},
+                      std::future<TExeConfigInfo> config = {});
 
     TPanel* pnl1 = nullptr;
     TqelFlashPlayer* qelflshplyr1 = nullptr;
 
     void FormCreate();
-    // Reads ExeConfig.xml from the package and applies it; any error skips all of it.
+    // Reads ExeConfig.xml from the package (or takes the read given at construction) and
+    // applies it; any error skips all of it.
     void LoadExeConfig();
     void EnterFullScreen();
     void LeaveFullScreen();
@@ -34,6 +39,7 @@ private:
     bool AlreadyThere(bool fullScreen);
 
     const std::string packagePath_;
+    std::future<TExeConfigInfo> config_;
     bool fullScreen_ = false;
 };
 

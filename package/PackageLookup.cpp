@@ -84,8 +84,20 @@ TPackageCache ReadPackage(const std::string& fileName, const TFileIdentity& iden
 TPackageCache OpenPackage(const std::string& fileName, const TFileIdentity& identity,
                           bool& cached) {
     std::optional<TPackageCache> package = CachedPackage(fileName, identity);
-    cached = package.has_value();
-    return cached ? *package : ReadPackage(fileName, identity);
+    if (!package) {
+        // One reader at a time: a lookup on another thread while the package is being read (the
+        // window configuration is read beside the start-up) waits for that index rather than
+        // reading, and for a book with a digest hashing, the whole package again.
+        static std::mutex reading;
+        std::lock_guard lock(reading);
+        package = CachedPackage(fileName, identity);
+        if (!package) {
+            cached = false;
+            return ReadPackage(fileName, identity);
+        }
+    }
+    cached = true;
+    return *package;
 }
 
 } // namespace

@@ -69,11 +69,11 @@ TEST_F(ExeConfig, ReadsItThroughThePackageLookup) {
     TTempDir dir;
     const std::string book = dir.Write(
         "book.exe", "MZ" + PackageBytes({{"book.swf", "x"}, {"ExeConfig.xml", kShippedExeConfig}}));
-    const auto stream = GetPackageStream(TExeConfigInfo::EntryName(), book);
-    ASSERT_TRUE(stream);
-    TExeConfigInfo info;
-    info.LoadFromStream(stream.get());
-    EXPECT_EQ(info.Caption, "Full page fax print");
+    EXPECT_EQ(ReadExeConfig(book).Caption, "Full page fax print");
+    // On a thread of its own, as the viewer reads it while it starts up.
+    EXPECT_EQ(ReadExeConfigAsync(book).get().Caption, "Full page fax print");
+    const std::string none = dir.Write("none.exe", "MZ" + PackageBytes({{"book.swf", "x"}}));
+    EXPECT_THROW(ReadExeConfigAsync(none).get(), TError);
 }
 
 TEST_F(ExeConfig, LetsTheParserFindTheEncoding) {
