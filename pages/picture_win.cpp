@@ -9,9 +9,9 @@
 namespace {
 
 // The decoder of the few formats pages come in, known by their first bytes: asking the imaging
-// factory to find one reads every codec's registration, which costs a book its first page's
-// worth of time at start. Anything else, or a decoder that refuses the stream, is left to the
-// factory's search.
+// factory to find one reads the registration of every codec it has, which for the first page of
+// a book costs more than decoding it. Anything else, or a decoder that refuses the stream, is
+// left to the factory's search.
 ComPtr<IWICBitmapDecoder> DecoderBySignature(const std::vector<uint8_t>& bytes, IStream* stream) {
     struct TSignature {
         const char* start;
