@@ -145,14 +145,7 @@ TExeConfigInfo ReadExeConfig(const std::string& packagePath) {
 std::future<TExeConfigInfo> ReadExeConfigAsync(const std::string& packagePath) {
     return std::async(std::launch::async, [packagePath] {
         // An apartment of the thread's own: the parser lives and dies in it.
-        const bool initialized = SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
-        struct TUninitialize {
-            bool initialized;
-            ~TUninitialize() {
-                if (initialized)
-                    CoUninitialize();
-            }
-        } uninitialize{initialized};
+        const TComApartment apartment;
         return ReadExeConfig(packagePath);
     });
 }

@@ -245,3 +245,13 @@ std::wstring BstrText(BSTR bstr) {
 ComPtr<IStream> MakeStreamAdapter(std::shared_ptr<TStream> stream) {
     return AdoptComPtr<IStream>(new TStreamAdapter(std::move(stream)));
 }
+
+TComApartment::TComApartment() {
+    const HRESULT result = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    if (FAILED(result))
+        throw TOleError(result);
+}
+
+TComApartment::~TComApartment() {
+    CoUninitialize();
+}

@@ -1,6 +1,6 @@
 #pragma once
-// COM helpers: counted references, BSTR ownership, failures as TOleError, and an IStream over
-// the program's byte streams.
+// COM helpers: counted references, BSTR ownership, failures as TOleError, a thread's apartment,
+// and an IStream over the program's byte streams.
 
 #include <cstdint>
 #include <memory>
@@ -47,6 +47,16 @@ template <typename T> HRESULT NullOut(T** out, HRESULT result) {
         *out = nullptr;
     return result;
 }
+
+// A single-threaded apartment for the current thread, as long as the object lives; raises
+// TOleError when the thread cannot enter one.
+class TComApartment {
+public:
+    TComApartment();
+    ~TComApartment();
+    TComApartment(const TComApartment&) = delete;
+    TComApartment& operator=(const TComApartment&) = delete;
+};
 
 // IDispatch without type information or names, for objects that are only ever invoked by
 // dispatch identifier: only Invoke is left to write.

@@ -5,16 +5,6 @@
 #include "base/text_win.h"
 #include "qel/host/shockwave_flash.h"
 
-TComApartment::TComApartment() {
-    const HRESULT result = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-    if (FAILED(result))
-        throw TOleError(result);
-}
-
-TComApartment::~TComApartment() {
-    CoUninitialize();
-}
-
 std::wstring StandinDllPath() {
     // The build gives a Unix path; under Wine that is drive Z:.
     std::wstring path = L"Z:" + AnsiToWide(LEAFTURN_STANDIN_DLL);

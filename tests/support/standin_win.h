@@ -10,15 +10,6 @@
 #include "base/handles_win.h"
 #include "flash_standin/standin_control.h"
 
-// A single-threaded apartment for the current thread, as long as the object lives.
-class TComApartment {
-public:
-    TComApartment();
-    ~TComApartment();
-    TComApartment(const TComApartment&) = delete;
-    TComApartment& operator=(const TComApartment&) = delete;
-};
-
 class TStandinServer {
 public:
     // Raises TError when the DLL cannot be loaded or its class object not registered.
