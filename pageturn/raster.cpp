@@ -4,11 +4,46 @@
 #include <cmath>
 #include <cstring>
 
-#if defined(__SSE2__)
+#if defined(__x86_64__) || defined(__i386__)
+#define LEAFTURN_X86 1
 #include <immintrin.h>
+// Each vector function carries its instruction set as a target attribute and runs only after the
+// processor has said it has it. 32-bit Windows keeps its stack 4-byte aligned: the functions
+// called from plain code realign it where vectors may be spilled.
+#if defined(__i386__)
+#define LEAFTURN_SSE2 __attribute__((target("sse2"), force_align_arg_pointer))
+#else
+#define LEAFTURN_SSE2 __attribute__((target("sse2")))
+#endif
+#define LEAFTURN_SSE2_INLINE __attribute__((target("sse2"), always_inline)) inline
+// Vectors pass by value only into helpers that are always inlined: no call is ever made with
+// them, so how a call would pass them does not matter.
+#pragma GCC diagnostic ignored "-Wpsabi"
 #endif
 
 namespace {
+
+bool gVectorsAllowed = true;
+
+bool UseSse2() {
+#if defined(__x86_64__)
+    return gVectorsAllowed; // always there
+#elif defined(LEAFTURN_X86)
+    static const bool has = __builtin_cpu_supports("sse2");
+    return gVectorsAllowed && has;
+#else
+    return false;
+#endif
+}
+
+bool UseAvx2() {
+#if defined(LEAFTURN_X86)
+    static const bool has = __builtin_cpu_supports("avx2");
+    return gVectorsAllowed && has;
+#else
+    return false;
+#endif
+}
 
 TRect Clipped(const TPixelBuffer& target, const TRect& clip, const TRect& rect) {
     const TRect r{std::max({clip.left, rect.left, 0}), std::max({clip.top, rect.top, 0}),
@@ -259,14 +294,40 @@ public:
         const int32_t end = int32_t(last);
         int64_t d = fixed(start + step * i);
         const int64_t dd = fixed(step);
-        const auto keep = [&](int64_t at) { return table_[std::clamp<int64_t>(at >> 8, 0, 256)]; };
-#if defined(__SSE2__)
-        // Four pixels at a time: each channel but alpha times its pixel's keep, over 256.
+#if defined(LEAFTURN_X86)
+        if (UseSse2()) {
+            const int32_t at = i;
+            i = ScaleRunFour(row + from, i, end, d, dd, table_);
+            d += dd * (i - at);
+        }
+#endif
+        for (; i < end; ++i, d += dd)
+            row[from + i] = Scale(row[from + i], Keep(table_, d));
+    }
+    uint32_t Apply(uint32_t pixel, double d) const {
+        return d >= 256 ? pixel : Scale(pixel, table_[d <= 0 ? 0 : int32_t(d)]);
+    }
+
+private:
+    static uint32_t Scale(uint32_t pixel, uint32_t keep) {
+        return (pixel & 0xFF000000u) | ((((pixel & 0xFF00FF) * keep) >> 8) & 0xFF00FF) |
+               ((((pixel & 0xFF00) * keep) >> 8) & 0xFF00);
+    }
+    // What of the colour stays at d, in 1/256ths of a table step.
+    static uint32_t Keep(const uint32_t* table, int64_t d) {
+        return table[std::clamp<int64_t>(d >> 8, 0, 256)];
+    }
+#if defined(LEAFTURN_X86)
+    // Run's pixels i, i + 1, ... four at a time, d at i stepping by dd: each channel but alpha
+    // times its pixel's keep, over 256. Returns where it stopped, at most three before end.
+    LEAFTURN_SSE2 static int32_t ScaleRunFour(uint32_t* run, int32_t i, int32_t end, int64_t d,
+                                              int64_t dd, const uint32_t* table) {
         const __m128i zero = _mm_setzero_si128();
         for (; i + 4 <= end; i += 4, d += 4 * dd) {
-            const int16_t k0 = int16_t(keep(d)), k1 = int16_t(keep(d + dd)),
-                          k2 = int16_t(keep(d + 2 * dd)), k3 = int16_t(keep(d + 3 * dd));
-            __m128i* at = reinterpret_cast<__m128i*>(row + from + i);
+            const int16_t k0 = int16_t(Keep(table, d)), k1 = int16_t(Keep(table, d + dd)),
+                          k2 = int16_t(Keep(table, d + 2 * dd)),
+                          k3 = int16_t(Keep(table, d + 3 * dd));
+            __m128i* at = reinterpret_cast<__m128i*>(run + i);
             const __m128i pixels = _mm_loadu_si128(at);
             const __m128i low =
                 _mm_srli_epi16(_mm_mullo_epi16(_mm_unpacklo_epi8(pixels, zero),
@@ -278,19 +339,9 @@ public:
                                8);
             _mm_storeu_si128(at, _mm_packus_epi16(low, high));
         }
+        return i;
+    }
 #endif
-        for (; i < end; ++i, d += dd)
-            row[from + i] = Scale(row[from + i], keep(d));
-    }
-    uint32_t Apply(uint32_t pixel, double d) const {
-        return d >= 256 ? pixel : Scale(pixel, table_[d <= 0 ? 0 : int32_t(d)]);
-    }
-
-private:
-    static uint32_t Scale(uint32_t pixel, uint32_t keep) {
-        return (pixel & 0xFF000000u) | ((((pixel & 0xFF00FF) * keep) >> 8) & 0xFF00FF) |
-               ((((pixel & 0xFF00) * keep) >> 8) & 0xFF00);
-    }
 
     const TShade& shade_;
     bool on_ = false;
@@ -303,29 +354,21 @@ inline uint32_t SampleInside(const uint32_t* bits, int32_t width, int64_t u, int
     const int32_t iu = int32_t(u >> 16), iv = int32_t(v >> 16);
     const uint32_t fu = uint32_t(u >> 8) & 0xFF, fv = uint32_t(v >> 8) & 0xFF;
     const uint32_t* p = bits + int64_t{iv} * width + iu;
-#if defined(__SSE2__)
-    const __m128i zero = _mm_setzero_si128();
-    const __m128i top =
-        _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p)), zero);
-    const __m128i bottom =
-        _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p + width)), zero);
-    // Each product stays below 65536: the two weights add up to 256.
-    const __m128i down =
-        _mm_srli_epi16(_mm_add_epi16(_mm_mullo_epi16(top, _mm_set1_epi16(int16_t(256 - fv))),
-                                     _mm_mullo_epi16(bottom, _mm_set1_epi16(int16_t(fv)))),
-                       8);
-    const __m128i across = _mm_srli_epi16(
-        _mm_add_epi16(_mm_mullo_epi16(down, _mm_set1_epi16(int16_t(256 - fu))),
-                      _mm_mullo_epi16(_mm_srli_si128(down, 8), _mm_set1_epi16(int16_t(fu)))),
-        8);
-    return uint32_t(_mm_cvtsi128_si32(_mm_packus_epi16(across, zero)));
-#else
     return Mix(Mix(p[0], p[width], fv), Mix(p[1], p[width + 1], fv), fu);
-#endif
 }
 
-#if defined(__SSE2__)
+#if defined(LEAFTURN_X86)
+// Two pixels from p on.
+LEAFTURN_SSE2_INLINE __m128i LoadTwo(const uint32_t* p) {
+    return _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p));
+}
+
 #define LEAFTURN_AVX2 __attribute__((target("avx2"), always_inline)) inline
+#if defined(__i386__)
+#define LEAFTURN_AVX2_ENTRY __attribute__((target("avx2"), force_align_arg_pointer))
+#else
+#define LEAFTURN_AVX2_ENTRY __attribute__((target("avx2")))
+#endif
 
 LEAFTURN_AVX2 __m256i Lerp16(__m256i a, __m256i b, __m256i f) {
     // (a (256 - f) + b f) >> 8 in each 16-bit channel
@@ -337,12 +380,9 @@ LEAFTURN_AVX2 __m256i Lerp16(__m256i a, __m256i b, __m256i f) {
 // The two pixels at a, b (in the low half) and at c, d (high), each half as [a, b, a + 1, b + 1].
 LEAFTURN_AVX2 __m256i PixelPairs(const uint32_t* a, const uint32_t* b, const uint32_t* c,
                                  const uint32_t* d) {
-    const auto load = [](const uint32_t* p) {
-        return _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p));
-    };
     const __m256i pairs =
-        _mm256_inserti128_si256(_mm256_castsi128_si256(_mm_unpacklo_epi64(load(a), load(b))),
-                                _mm_unpacklo_epi64(load(c), load(d)), 1);
+        _mm256_inserti128_si256(_mm256_castsi128_si256(_mm_unpacklo_epi64(LoadTwo(a), LoadTwo(b))),
+                                _mm_unpacklo_epi64(LoadTwo(c), LoadTwo(d)), 1);
     return _mm256_shuffle_epi32(pairs, 0xD8);
 }
 
@@ -369,9 +409,9 @@ LEAFTURN_AVX2 void Weights(__m256i positions, __m256i& first, __m256i& second) {
 }
 
 // The same as SampleRunInside, eight pixels at a time, where the processor has AVX2.
-__attribute__((target("avx2"))) int32_t SampleRunInsideWide(uint32_t* row, int32_t x, int32_t end,
-                                                            const TSourcePixels& image, int64_t u,
-                                                            int64_t v, int64_t du, int64_t dv) {
+LEAFTURN_AVX2_ENTRY int32_t SampleRunInsideWide(uint32_t* row, int32_t x, int32_t end,
+                                                const TSourcePixels& image, int64_t u, int64_t v,
+                                                int64_t du, int64_t dv) {
     const __m256i high = _mm256_set1_epi32(int32_t(0xFFFF0000u)),
                   opaque = _mm256_set1_epi32(int32_t(0xFF000000u)),
                   stride = _mm256_set1_epi32(int32_t(uint32_t(image.width) << 16 | 1u));
@@ -404,25 +444,42 @@ __attribute__((target("avx2"))) int32_t SampleRunInsideWide(uint32_t* row, int32
 }
 #endif
 
-// SampleInside along a run of a row, eight or four pixels at a time: the u, v of the first
-// pixel and their steps; every sample of the run lies inside the picture. Returns where it
-// stopped (at most three pixels before end); the same results as SampleInside.
-int32_t SampleRunInside(uint32_t* row, int32_t x, int32_t end, const TSourcePixels& image,
-                        int64_t u, int64_t v, int64_t du, int64_t dv) {
-#if defined(__SSE2__)
-    // Positions and offsets in 32 bits; a row and a column index in 16.
-    if (image.width >= 32768 || image.height >= 32768 || std::abs(du) >= (int64_t{1} << 28) ||
-        std::abs(dv) >= (int64_t{1} << 28))
-        return x;
-    static const bool wide = __builtin_cpu_supports("avx2");
-    if (wide) {
-        const int32_t at = x;
-        x = SampleRunInsideWide(row, x, end, image, u, v, du, dv);
-        u += du * (x - at);
-        v += dv * (x - at);
-    }
-    const __m128i zero = _mm_setzero_si128(), full = _mm_set1_epi16(256),
-                  low = _mm_set1_epi32(0xFF), high = _mm_set1_epi32(int32_t(0xFFFF0000u)),
+#if defined(LEAFTURN_X86)
+
+// (a g + b f) >> 8 in each 16-bit channel, g + f = 256.
+LEAFTURN_SSE2_INLINE __m128i Lerp8(__m128i a, __m128i b, __m128i g, __m128i f) {
+    return _mm_srli_epi16(_mm_add_epi16(_mm_mullo_epi16(a, g), _mm_mullo_epi16(b, f)), 8);
+}
+
+// Two samples at a and b: their four pixels' channels in 16 bits, weighted down then across.
+LEAFTURN_SSE2_INLINE __m128i TwoSamples(const uint32_t* a, const uint32_t* b, int32_t width,
+                                        __m128i fu, __m128i fv) {
+    const __m128i zero = _mm_setzero_si128(), full = _mm_set1_epi16(256);
+    // [left a, left b, right a, right b]
+    const __m128i top = _mm_shuffle_epi32(_mm_unpacklo_epi64(LoadTwo(a), LoadTwo(b)), 0xD8);
+    const __m128i bottom =
+        _mm_shuffle_epi32(_mm_unpacklo_epi64(LoadTwo(a + width), LoadTwo(b + width)), 0xD8);
+    const __m128i gv = _mm_sub_epi16(full, fv), gu = _mm_sub_epi16(full, fu);
+    const __m128i left =
+        Lerp8(_mm_unpacklo_epi8(top, zero), _mm_unpacklo_epi8(bottom, zero), gv, fv);
+    const __m128i right =
+        Lerp8(_mm_unpackhi_epi8(top, zero), _mm_unpackhi_epi8(bottom, zero), gv, fv);
+    return Lerp8(left, right, gu, fu);
+}
+
+// A weight per sample, 0-255, spread over the four channels of each of two samples.
+LEAFTURN_SSE2_INLINE void TwoWeights(__m128i positions, __m128i& first, __m128i& second) {
+    const __m128i w = _mm_and_si128(_mm_srli_epi32(positions, 8), _mm_set1_epi32(0xFF));
+    const __m128i each = _mm_unpacklo_epi16(_mm_packs_epi32(w, w), _mm_packs_epi32(w, w));
+    first = _mm_unpacklo_epi32(each, each);
+    second = _mm_unpackhi_epi32(each, each);
+}
+
+// The same as SampleRunInside, four pixels at a time, where the processor has SSE2.
+LEAFTURN_SSE2 int32_t SampleRunInsideFour(uint32_t* row, int32_t x, int32_t end,
+                                          const TSourcePixels& image, int64_t u, int64_t v,
+                                          int64_t du, int64_t dv) {
+    const __m128i high = _mm_set1_epi32(int32_t(0xFFFF0000u)),
                   opaque = _mm_set1_epi32(int32_t(0xFF000000u)),
                   stride = _mm_set1_epi32(int32_t(uint32_t(image.width) << 16 | 1u));
     const __m128i stepU = _mm_set1_epi32(int32_t(4 * du)), stepV = _mm_set1_epi32(int32_t(4 * dv));
@@ -430,53 +487,129 @@ int32_t SampleRunInside(uint32_t* row, int32_t x, int32_t end, const TSourcePixe
         _mm_setr_epi32(int32_t(u), int32_t(u + du), int32_t(u + 2 * du), int32_t(u + 3 * du));
     __m128i vs =
         _mm_setr_epi32(int32_t(v), int32_t(v + dv), int32_t(v + 2 * dv), int32_t(v + 3 * dv));
-    const auto load = [](const uint32_t* p) {
-        return _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p));
-    };
-    // Two samples: their four pixels' channels in 16 bits, weighted down then across.
-    const auto pair = [&](const uint32_t* a, const uint32_t* b, __m128i fu, __m128i fv) {
-        // [left a, left b, right a, right b]
-        const __m128i top = _mm_shuffle_epi32(_mm_unpacklo_epi64(load(a), load(b)), 0xD8);
-        const __m128i bottom = _mm_shuffle_epi32(
-            _mm_unpacklo_epi64(load(a + image.width), load(b + image.width)), 0xD8);
-        const __m128i gv = _mm_sub_epi16(full, fv), gu = _mm_sub_epi16(full, fu);
-        const auto down = [&](__m128i t, __m128i d) {
-            return _mm_srli_epi16(_mm_add_epi16(_mm_mullo_epi16(t, gv), _mm_mullo_epi16(d, fv)), 8);
-        };
-        const __m128i left = down(_mm_unpacklo_epi8(top, zero), _mm_unpacklo_epi8(bottom, zero));
-        const __m128i right = down(_mm_unpackhi_epi8(top, zero), _mm_unpackhi_epi8(bottom, zero));
-        return _mm_srli_epi16(_mm_add_epi16(_mm_mullo_epi16(left, gu), _mm_mullo_epi16(right, fu)),
-                              8);
-    };
-    // A weight per sample, 0-255, spread over the four channels of each of two samples.
-    const auto weights = [&](__m128i positions, __m128i& first, __m128i& second) {
-        const __m128i w = _mm_and_si128(_mm_srli_epi32(positions, 8), low);
-        const __m128i each = _mm_unpacklo_epi16(_mm_packs_epi32(w, w), _mm_packs_epi32(w, w));
-        first = _mm_unpacklo_epi32(each, each);
-        second = _mm_unpackhi_epi32(each, each);
-    };
     alignas(16) int32_t offsets[4];
     for (; x + 4 <= end; x += 4) {
         // column + row * width
         const __m128i at = _mm_or_si128(_mm_srli_epi32(us, 16), _mm_and_si128(vs, high));
         _mm_store_si128(reinterpret_cast<__m128i*>(offsets), _mm_madd_epi16(at, stride));
         __m128i fu01, fu23, fv01, fv23;
-        weights(us, fu01, fu23);
-        weights(vs, fv01, fv23);
-        const __m128i first = pair(image.bits + offsets[0], image.bits + offsets[1], fu01, fv01);
-        const __m128i second = pair(image.bits + offsets[2], image.bits + offsets[3], fu23, fv23);
+        TwoWeights(us, fu01, fu23);
+        TwoWeights(vs, fv01, fv23);
+        const __m128i first =
+            TwoSamples(image.bits + offsets[0], image.bits + offsets[1], image.width, fu01, fv01);
+        const __m128i second =
+            TwoSamples(image.bits + offsets[2], image.bits + offsets[3], image.width, fu23, fv23);
         _mm_storeu_si128(reinterpret_cast<__m128i*>(row + x),
                          _mm_or_si128(_mm_packus_epi16(first, second), opaque));
         us = _mm_add_epi32(us, stepU);
         vs = _mm_add_epi32(vs, stepV);
     }
-#else
-    (void)row, (void)end, (void)image, (void)u, (void)v, (void)du, (void)dv;
-#endif
     return x;
 }
+#endif
+
+// SampleInside along a run of a row, eight or four pixels at a time where the processor can: the
+// u, v of the first pixel and their steps; every sample of the run lies inside the picture.
+// Returns where it stopped (at x when it cannot, else at most three pixels before end); the
+// same results as SampleInside.
+int32_t SampleRunInside(uint32_t* row, int32_t x, int32_t end, const TSourcePixels& image,
+                        int64_t u, int64_t v, int64_t du, int64_t dv) {
+#if defined(LEAFTURN_X86)
+    // Positions and offsets in 32 bits; a row and a column index in 16.
+    if (!UseSse2() || image.width >= 32768 || image.height >= 32768 ||
+        std::abs(du) >= (int64_t{1} << 28) || std::abs(dv) >= (int64_t{1} << 28))
+        return x;
+    if (UseAvx2()) {
+        const int32_t at = x;
+        x = SampleRunInsideWide(row, x, end, image, u, v, du, dv);
+        u += du * (x - at);
+        v += dv * (x - at);
+    }
+    return SampleRunInsideFour(row, x, end, image, u, v, du, dv);
+#else
+    (void)row, (void)end, (void)image, (void)u, (void)v, (void)du, (void)dv;
+    return x;
+#endif
+}
+
+// A run of a row in the shadow around a polygon. Along a row each edge function and the side
+// of the line change by a constant step: pixel i of the run has them at their start less i steps.
+struct TShadowRun {
+    int32_t edges = 0;
+    float start[6], step[6];
+    float sideStart, sideStep, reach, toIndex;
+    const uint32_t* table; // alpha by the distance outside, in 1/256ths of reach
+
+    // The shadow's alpha at pixel i: by how far outside the furthest edge puts it (exact beside
+    // the edges), none on the lifted side of the line or beyond the reach.
+    uint32_t AlphaAt(int32_t i) const {
+        float outside = start[0] - step[0] * float(i);
+        for (int32_t k = 1; k < edges; ++k)
+            outside = std::max(outside, start[k] - step[k] * float(i));
+        if (sideStart + sideStep * float(i) > 0 || outside <= 0 || outside >= reach)
+            return 0;
+        return table[std::min(int32_t(outside * toIndex), 256)];
+    }
+};
+
+#if defined(LEAFTURN_X86)
+// Two pixels' channels in 16 bits, colour over them with alphas a0 and a1 (0-256).
+LEAFTURN_SSE2_INLINE __m128i MixTwo(__m128i colour, __m128i pixels, int16_t a0, int16_t a1) {
+    const __m128i a = _mm_set_epi16(a1, a1, a1, a1, a0, a0, a0, a0);
+    return _mm_srli_epi16(
+        _mm_add_epi16(_mm_mullo_epi16(colour, a),
+                      _mm_mullo_epi16(pixels, _mm_sub_epi16(_mm_set1_epi16(256), a))),
+        8);
+}
+
+// The shadow over the run's pixels four at a time: where any is shaded, each channel becomes
+// (color * alpha + pixel * (256 - alpha)) / 256, which never leaves 16 bits. Returns where it
+// stopped, at most three pixels before count; the same results as AlphaAt and Blend.
+LEAFTURN_SSE2 int32_t ShadowRunFour(uint32_t* row, int32_t count, const TShadowRun& run,
+                                    uint32_t color) {
+    const __m128i zero = _mm_setzero_si128(), opaque = _mm_set1_epi32(int32_t(0xFF000000u));
+    const __m128i colour = _mm_unpacklo_epi8(_mm_set1_epi32(int32_t(color)), zero);
+    int32_t i = 0;
+    for (; i + 4 <= count; i += 4) {
+        const __m128 at = _mm_add_ps(_mm_set1_ps(float(i)), _mm_setr_ps(0, 1, 2, 3));
+        __m128 outside =
+            _mm_sub_ps(_mm_set1_ps(run.start[0]), _mm_mul_ps(_mm_set1_ps(run.step[0]), at));
+        for (int32_t k = 1; k < run.edges; ++k)
+            outside = _mm_max_ps(outside, _mm_sub_ps(_mm_set1_ps(run.start[k]),
+                                                     _mm_mul_ps(_mm_set1_ps(run.step[k]), at)));
+        const __m128 side =
+            _mm_add_ps(_mm_set1_ps(run.sideStart), _mm_mul_ps(_mm_set1_ps(run.sideStep), at));
+        const __m128 shaded = _mm_and_ps(_mm_and_ps(_mm_cmple_ps(side, _mm_setzero_ps()),
+                                                    _mm_cmpgt_ps(outside, _mm_setzero_ps())),
+                                         _mm_cmplt_ps(outside, _mm_set1_ps(run.reach)));
+        const int lanes = _mm_movemask_ps(shaded);
+        if (lanes == 0)
+            continue;
+        alignas(16) int32_t index[4];
+        _mm_store_si128(reinterpret_cast<__m128i*>(index),
+                        _mm_cvttps_epi32(_mm_mul_ps(outside, _mm_set1_ps(run.toIndex))));
+        int16_t alpha[4];
+        for (int32_t j = 0; j < 4; ++j)
+            alpha[j] = lanes >> j & 1 ? int16_t(run.table[std::min(index[j], 256)]) : 0;
+        __m128i* pixels = reinterpret_cast<__m128i*>(row + i);
+        const __m128i before = _mm_loadu_si128(pixels);
+        const __m128i after = _mm_or_si128(
+            _mm_packus_epi16(MixTwo(colour, _mm_unpacklo_epi8(before, zero), alpha[0], alpha[1]),
+                             MixTwo(colour, _mm_unpackhi_epi8(before, zero), alpha[2], alpha[3])),
+            opaque);
+        const __m128i mask = _mm_castps_si128(shaded);
+        _mm_storeu_si128(pixels,
+                         _mm_or_si128(_mm_and_si128(mask, after), _mm_andnot_si128(mask, before)));
+    }
+    return i;
+}
+#endif
 
 } // namespace
+
+void AllowVectorInstructions(bool allowed) {
+    gVectorsAllowed = allowed;
+}
 
 void DrawScaled(const TPixelBuffer& target, const TRect& clip, const TSourcePixels& source,
                 const TRectF& place) {
@@ -805,79 +938,29 @@ void ShadowAroundPolygon(const TPixelBuffer& target, const TRect& clip, const TP
         const double fall = 1 - i / 256.0;
         table[i] = Alpha256(maxAlpha * fall * fall);
     }
-    // Along a row each edge function and the side of the line change by a constant step: pixel
-    // i of a run has them at their start less i steps.
     const auto run = [&](uint32_t* row, int32_t y, int32_t from, int32_t to) {
         if (from >= to)
             return;
         const double cy = y + 0.5;
-        float start[6], step[6];
+        TShadowRun shadow;
+        shadow.edges = edges.count;
         for (int32_t k = 0; k < edges.count; ++k) {
-            start[k] = float(-(edges.a[k] * (from + 0.5) + edges.b[k] * cy + edges.c[k]));
-            step[k] = float(edges.a[k]);
+            shadow.start[k] = float(-(edges.a[k] * (from + 0.5) + edges.b[k] * cy + edges.c[k]));
+            shadow.step[k] = float(edges.a[k]);
         }
-        const float sideStart =
-            float((from + 0.5 - point.x) * normal.x + (cy - point.y) * normal.y);
-        const float sideStep = float(normal.x), reach = float(spread),
-                    toIndex = float(256 / spread);
-        // The shadow's alpha at pixel i: by how far outside the furthest edge puts it (exact
-        // beside the edges), none on the lifted side of the line or beyond the reach.
-        const auto alphaAt = [&](int32_t i) -> uint32_t {
-            float outside = start[0] - step[0] * float(i);
-            for (int32_t k = 1; k < edges.count; ++k)
-                outside = std::max(outside, start[k] - step[k] * float(i));
-            if (sideStart + sideStep * float(i) > 0 || outside <= 0 || outside >= reach)
-                return 0;
-            return table[std::min(int32_t(outside * toIndex), 256)];
-        };
+        shadow.sideStart = float((from + 0.5 - point.x) * normal.x + (cy - point.y) * normal.y);
+        shadow.sideStep = float(normal.x);
+        shadow.reach = float(spread);
+        shadow.toIndex = float(256 / spread);
+        shadow.table = table;
         const int32_t count = to - from;
         int32_t i = 0;
-#if defined(__SSE2__)
-        // Four pixels at a time: where any is shaded, each channel becomes
-        // (color * alpha + pixel * (256 - alpha)) / 256, which never leaves 16 bits.
-        const __m128i zero = _mm_setzero_si128(), full = _mm_set1_epi16(256),
-                      opaque = _mm_set1_epi32(int32_t(0xFF000000u));
-        const __m128i colour = _mm_unpacklo_epi8(_mm_set1_epi32(int32_t(color)), zero);
-        for (; i + 4 <= count; i += 4) {
-            const __m128 at = _mm_add_ps(_mm_set1_ps(float(i)), _mm_setr_ps(0, 1, 2, 3));
-            __m128 outside =
-                _mm_sub_ps(_mm_set1_ps(start[0]), _mm_mul_ps(_mm_set1_ps(step[0]), at));
-            for (int32_t k = 1; k < edges.count; ++k)
-                outside = _mm_max_ps(outside, _mm_sub_ps(_mm_set1_ps(start[k]),
-                                                         _mm_mul_ps(_mm_set1_ps(step[k]), at)));
-            const __m128 side =
-                _mm_add_ps(_mm_set1_ps(sideStart), _mm_mul_ps(_mm_set1_ps(sideStep), at));
-            const __m128 shaded = _mm_and_ps(_mm_and_ps(_mm_cmple_ps(side, _mm_setzero_ps()),
-                                                        _mm_cmpgt_ps(outside, _mm_setzero_ps())),
-                                             _mm_cmplt_ps(outside, _mm_set1_ps(reach)));
-            const int lanes = _mm_movemask_ps(shaded);
-            if (lanes == 0)
-                continue;
-            alignas(16) int32_t index[4];
-            _mm_store_si128(reinterpret_cast<__m128i*>(index),
-                            _mm_cvttps_epi32(_mm_mul_ps(outside, _mm_set1_ps(toIndex))));
-            int16_t alpha[4];
-            for (int32_t j = 0; j < 4; ++j)
-                alpha[j] = lanes >> j & 1 ? int16_t(table[std::min(index[j], 256)]) : 0;
-            __m128i* pixels = reinterpret_cast<__m128i*>(row + from + i);
-            const __m128i before = _mm_loadu_si128(pixels);
-            const auto mix = [&](__m128i p, int16_t a0, int16_t a1) {
-                const __m128i a = _mm_set_epi16(a1, a1, a1, a1, a0, a0, a0, a0);
-                return _mm_srli_epi16(_mm_add_epi16(_mm_mullo_epi16(colour, a),
-                                                    _mm_mullo_epi16(p, _mm_sub_epi16(full, a))),
-                                      8);
-            };
-            const __m128i after = _mm_or_si128(
-                _mm_packus_epi16(mix(_mm_unpacklo_epi8(before, zero), alpha[0], alpha[1]),
-                                 mix(_mm_unpackhi_epi8(before, zero), alpha[2], alpha[3])),
-                opaque);
-            const __m128i mask = _mm_castps_si128(shaded);
-            _mm_storeu_si128(
-                pixels, _mm_or_si128(_mm_and_si128(mask, after), _mm_andnot_si128(mask, before)));
-        }
+#if defined(LEAFTURN_X86)
+        if (UseSse2())
+            i = ShadowRunFour(row + from, count, shadow, color);
 #endif
         for (; i < count; ++i)
-            if (const uint32_t alpha = alphaAt(i))
+            if (const uint32_t alpha = shadow.AlphaAt(i))
                 row[from + i] = Blend(row[from + i], color, alpha);
     };
     for (int32_t y = box.top; y < box.bottom; ++y) {

@@ -41,6 +41,10 @@ struct TRectF {
     double left = 0, top = 0, right = 0, bottom = 0;
 };
 
+// Whether drawing uses the processor's vector instructions where it has them (it does unless told
+// otherwise); without them it draws the very same pixels, more slowly.
+void AllowVectorInstructions(bool allowed);
+
 // Draws the source stretched over place, area-averaged where it shrinks and bilinear where it
 // grows, inside clip. Premultiplied alpha stays premultiplied.
 void DrawScaled(const TPixelBuffer& target, const TRect& clip, const TSourcePixels& source,

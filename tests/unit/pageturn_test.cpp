@@ -331,7 +331,16 @@ TEST_F(BookView, TheBarFadesAfterStillnessAndItsButtonsAct) {
     EXPECT_EQ(view.TakeFullScreenRequests(), (std::vector<bool>{true, false, true, true}));
 }
 
-TEST(Raster, ScalesByAveragingAndMapsAPolygonWithSmoothEdges) {
+// Every case drawn with the processor's vector instructions and without them.
+class Raster : public testing::TestWithParam<bool> {
+protected:
+    void SetUp() override { AllowVectorInstructions(GetParam()); }
+    void TearDown() override { AllowVectorInstructions(true); }
+};
+INSTANTIATE_TEST_SUITE_P(Instructions, Raster, testing::Values(true, false),
+                         [](const auto& info) { return info.param ? "Vectors" : "Plain"; });
+
+TEST_P(Raster, ScalesByAveragingAndMapsAPolygonWithSmoothEdges) {
     // Shrinking averages: a 4 x 2 picture of black and white columns becomes grey.
     TImage source;
     source.Resize(4, 2);
