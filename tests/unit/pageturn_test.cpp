@@ -445,8 +445,9 @@ TEST_P(Raster, ScalesByAveragingAndMapsAPolygonWithSmoothEdges) {
     MapPolygon(target.View(), {0, 0, 20, 20}, square, SourceOf(face), {1, 0, -4.75, 0, 1, -4.5});
     EXPECT_EQ(target.pixels[10 * 20 + 10], Rgb(105, 110, 0));
 
-    // A leaf wider and taller than the pieces it is sampled in, turned: each pixel as the
-    // formula gives it (a linear picture, a map exact in fixed point).
+    // A leaf wider and taller than the pieces it is sampled in, turned, running off the picture's
+    // edges: each pixel as the formula gives it (a linear picture, a map exact in fixed point,
+    // clamped to the picture).
     face.Resize(16, 16);
     for (int32_t y = 0; y < 16; ++y)
         for (int32_t x = 0; x < 16; ++x)
@@ -457,14 +458,15 @@ TEST_P(Raster, ScalesByAveragingAndMapsAPolygonWithSmoothEdges) {
     leaf.Add({152, 8});
     leaf.Add({152, 88});
     leaf.Add({8, 88});
-    const TAffine turned{0.0625, -0.03125, 3, 0.03125, 0.0625, 0.5};
+    const TAffine turned{0.0625, -0.03125, -2, 0.03125, 0.0625, 6};
     MapPolygon(target.View(), {0, 0, 160, 96}, leaf, SourceOf(face), turned);
     int wrong = 0;
     for (int32_t y = 8; y < 88; ++y)
         for (int32_t x = 8; x < 152; ++x) {
             const TPointF at = turned.Apply({x + 0.5, y + 0.5});
             const auto channel = [](double position) {
-                const int64_t fixed = std::llround((position - 0.5) * 65536);
+                const int64_t fixed =
+                    std::clamp<int64_t>(std::llround((position - 0.5) * 65536), 0, 15 << 16);
                 return uint32_t(fixed >> 16) * 15 + (15 * uint32_t(fixed >> 8 & 0xFF) >> 8);
             };
             wrong += target.pixels[size_t(y * 160 + x)] != Rgb(channel(at.x), channel(at.y), 0);
