@@ -333,14 +333,14 @@ private:
         const int64_t last = d + dd * (end - i);
         if (std::abs(dd) >= kLimit / 8 || std::abs(d) >= kLimit || std::abs(last) >= kLimit)
             return i;
-        const __m256i zero = _mm256_setzero_si256(), top = _mm256_set1_epi32(256),
+        const __m256i zero = _mm256_setzero_si256(), lastEntry = _mm256_set1_epi32(256),
                       whole = _mm256_set1_epi16(256), step = _mm256_set1_epi32(int32_t(8 * dd));
         __m256i ds = _mm256_add_epi32(_mm256_set1_epi32(int32_t(d)),
                                       _mm256_mullo_epi32(_mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7),
                                                          _mm256_set1_epi32(int32_t(dd))));
         for (; i + 8 <= end; i += 8, ds = _mm256_add_epi32(ds, step)) {
             const __m256i index =
-                _mm256_min_epi32(_mm256_max_epi32(_mm256_srai_epi32(ds, 8), zero), top);
+                _mm256_min_epi32(_mm256_max_epi32(_mm256_srai_epi32(ds, 8), zero), lastEntry);
             const __m256i keep =
                 _mm256_i32gather_epi32(reinterpret_cast<const int*>(table), index, 4);
             // Each keep in both halves of its 32 bits, then over a pixel's colour channels; alpha
@@ -604,7 +604,8 @@ LEAFTURN_SSE2_INLINE __m128i MixTwo(__m128i colour, __m128i pixels, int16_t a0, 
 LEAFTURN_AVX2_ENTRY int32_t ShadowRunEight(uint32_t* row, int32_t count, const TShadowRun& run,
                                            uint32_t color) {
     const __m256i zero = _mm256_setzero_si256(), full = _mm256_set1_epi16(256),
-                  opaque = _mm256_set1_epi32(int32_t(0xFF000000u)), top = _mm256_set1_epi32(256);
+                  opaque = _mm256_set1_epi32(int32_t(0xFF000000u)),
+                  lastEntry = _mm256_set1_epi32(256);
     const __m256i colour = _mm256_unpacklo_epi8(_mm256_set1_epi32(int32_t(color)), zero);
     const __m256 lanes = _mm256_setr_ps(0, 1, 2, 3, 4, 5, 6, 7);
     int32_t i = 0;
@@ -627,9 +628,9 @@ LEAFTURN_AVX2_ENTRY int32_t ShadowRunEight(uint32_t* row, int32_t count, const T
         const __m256i mask = _mm256_castps_si256(shaded);
         // Lanes outside the shadow look up entry 0 and keep their pixel below.
         const __m256i index = _mm256_and_si256(
-            mask,
-            _mm256_min_epi32(
-                _mm256_cvttps_epi32(_mm256_mul_ps(outside, _mm256_set1_ps(run.toIndex))), top));
+            mask, _mm256_min_epi32(
+                      _mm256_cvttps_epi32(_mm256_mul_ps(outside, _mm256_set1_ps(run.toIndex))),
+                      lastEntry));
         const __m256i alpha =
             _mm256_i32gather_epi32(reinterpret_cast<const int*>(run.table), index, 4);
         const __m256i both = _mm256_or_si256(alpha, _mm256_slli_epi32(alpha, 16));
