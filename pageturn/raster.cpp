@@ -484,25 +484,23 @@ LEAFTURN_AVX2_ENTRY int32_t SampleRunInsideWide(uint32_t* row, int32_t x, int32_
 
 #if defined(LEAFTURN_X86)
 
-// (a g + b f) >> 8 in each 16-bit channel, g + f = 256.
-LEAFTURN_SSE2_INLINE __m128i Lerp8(__m128i a, __m128i b, __m128i g, __m128i f) {
+// (a (256 - f) + b f) >> 8 in each 16-bit channel
+LEAFTURN_SSE2_INLINE __m128i Lerp16(__m128i a, __m128i b, __m128i f) {
+    const __m128i g = _mm_sub_epi16(_mm_set1_epi16(256), f);
     return _mm_srli_epi16(_mm_add_epi16(_mm_mullo_epi16(a, g), _mm_mullo_epi16(b, f)), 8);
 }
 
 // Two samples at a and b: their four pixels' channels in 16 bits, weighted down then across.
 LEAFTURN_SSE2_INLINE __m128i TwoSamples(const uint32_t* a, const uint32_t* b, int32_t width,
                                         __m128i fu, __m128i fv) {
-    const __m128i zero = _mm_setzero_si128(), full = _mm_set1_epi16(256);
+    const __m128i zero = _mm_setzero_si128();
     // [left a, left b, right a, right b]
     const __m128i top = _mm_shuffle_epi32(_mm_unpacklo_epi64(LoadTwo(a), LoadTwo(b)), 0xD8);
     const __m128i bottom =
         _mm_shuffle_epi32(_mm_unpacklo_epi64(LoadTwo(a + width), LoadTwo(b + width)), 0xD8);
-    const __m128i gv = _mm_sub_epi16(full, fv), gu = _mm_sub_epi16(full, fu);
-    const __m128i left =
-        Lerp8(_mm_unpacklo_epi8(top, zero), _mm_unpacklo_epi8(bottom, zero), gv, fv);
-    const __m128i right =
-        Lerp8(_mm_unpackhi_epi8(top, zero), _mm_unpackhi_epi8(bottom, zero), gv, fv);
-    return Lerp8(left, right, gu, fu);
+    const __m128i left = Lerp16(_mm_unpacklo_epi8(top, zero), _mm_unpacklo_epi8(bottom, zero), fv);
+    const __m128i right = Lerp16(_mm_unpackhi_epi8(top, zero), _mm_unpackhi_epi8(bottom, zero), fv);
+    return Lerp16(left, right, fu);
 }
 
 // A weight per sample, 0-255, spread over the four channels of each of two samples.
