@@ -26,14 +26,15 @@
 
 namespace {
 
-bool gVectorsAllowed = true;
+TVectorInstructions gVectorsAllowed = TVectorInstructions::Avx2;
 
 bool UseSse2() {
+    const bool allowed = gVectorsAllowed >= TVectorInstructions::Sse2;
 #if defined(__x86_64__)
-    return gVectorsAllowed; // always there
+    return allowed; // always there
 #elif defined(LEAFTURN_X86)
     static const bool has = __builtin_cpu_supports("sse2");
-    return gVectorsAllowed && has;
+    return allowed && has;
 #else
     return false;
 #endif
@@ -42,7 +43,7 @@ bool UseSse2() {
 bool UseAvx2() {
 #if defined(LEAFTURN_X86)
     static const bool has = __builtin_cpu_supports("avx2");
-    return gVectorsAllowed && has;
+    return gVectorsAllowed >= TVectorInstructions::Avx2 && has;
 #else
     return false;
 #endif
@@ -697,7 +698,7 @@ LEAFTURN_SSE2 int32_t ShadowRunFour(uint32_t* row, int32_t i, int32_t count, con
 
 } // namespace
 
-void AllowVectorInstructions(bool allowed) {
+void LimitVectorInstructions(TVectorInstructions allowed) {
     gVectorsAllowed = allowed;
 }
 

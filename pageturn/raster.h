@@ -41,9 +41,10 @@ struct TRectF {
     double left = 0, top = 0, right = 0, bottom = 0;
 };
 
-// Whether drawing uses the processor's vector instructions where it has them (it does unless told
-// otherwise); without them it draws the very same pixels, more slowly.
-void AllowVectorInstructions(bool allowed);
+// The vector instructions drawing may use where the processor has them (all, unless told
+// otherwise); with fewer it draws the very same pixels, more slowly.
+enum class TVectorInstructions { None, Sse2, Avx2 };
+void LimitVectorInstructions(TVectorInstructions allowed);
 
 // Draws the source stretched over place, area-averaged where it shrinks and bilinear where it
 // grows, inside clip. Premultiplied alpha stays premultiplied.

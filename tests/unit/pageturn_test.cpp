@@ -331,14 +331,21 @@ TEST_F(BookView, TheBarFadesAfterStillnessAndItsButtonsAct) {
     EXPECT_EQ(view.TakeFullScreenRequests(), (std::vector<bool>{true, false, true, true}));
 }
 
-// Every case drawn with the processor's vector instructions and without them.
-class Raster : public testing::TestWithParam<bool> {
+// Every case drawn with each set of the processor's vector instructions (as far as it has them)
+// and with none.
+class Raster : public testing::TestWithParam<TVectorInstructions> {
 protected:
-    void SetUp() override { AllowVectorInstructions(GetParam()); }
-    void TearDown() override { AllowVectorInstructions(true); }
+    void SetUp() override { LimitVectorInstructions(GetParam()); }
+    void TearDown() override { LimitVectorInstructions(TVectorInstructions::Avx2); }
 };
-INSTANTIATE_TEST_SUITE_P(Instructions, Raster, testing::Values(true, false),
-                         [](const auto& info) { return info.param ? "Vectors" : "Plain"; });
+INSTANTIATE_TEST_SUITE_P(Instructions, Raster,
+                         testing::Values(TVectorInstructions::Avx2, TVectorInstructions::Sse2,
+                                         TVectorInstructions::None),
+                         [](const auto& info) {
+                             return info.param == TVectorInstructions::Avx2   ? "Avx2"
+                                    : info.param == TVectorInstructions::Sse2 ? "Sse2"
+                                                                              : "Plain";
+                         });
 
 TEST_P(Raster, ScalesByAveragingAndMapsAPolygonWithSmoothEdges) {
     // Shrinking averages: a 4 x 2 picture of black and white columns becomes grey.
