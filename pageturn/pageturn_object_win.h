@@ -114,9 +114,7 @@ private:
     void TrimFaces();
 
     // Drawing (pageturn_view_win.cpp).
-    void Compose(const TPixelBuffer& target, const TRect& clip);
-    // A turn's frame, where all of clip changes: composed in band_ and copied to dc at place.
-    void DrawTurnBand(HDC dc, const RECT& place, const TRect& clip);
+    void Compose(const TRect& clip);
     void ComposeBook(const TPixelBuffer& target, const TRect& clip);
     // A spread at rest: background, the book's shadow, its pages.
     // Its pages are not copied where the holes cover pixels whole (something else goes there).
@@ -160,10 +158,7 @@ private:
 
     // The picture: composed here and copied to the host's device context in Draw.
     TqelBitmap frame_;
-    TRect stale_{}; // the part of frame_ that no longer shows the book as it is
-    // As wide as frame_ and as tall as a turn's repaints: it stays in the processor's caches
-    // from one repaint to the next, where frame_ would go out to memory and back.
-    TqelBitmap band_;
+    TRect stale_{};      // the part of frame_ that no longer shows the book as it is
     bool drawn_ = false; // the host has drawn the control: changes are to be repainted
     TqelBitmap scratch_; // where text is drawn before it is blended into the picture
     std::map<int32_t, HFONT> fonts_;

@@ -89,33 +89,14 @@ HRESULT TPageTurnControl::DrawIn(HDC dc, LPCRECTL bounds) {
     if (RectIsEmpty(clip))
         return S_OK;
     const TRect redo = RectIntersection(stale_, clip);
-    if (redo == clip && view_.Turn() && message_.empty() && RectHeight(clip) * 4 <= height) {
-        // One of the bands of a turn's frame, which the next frame changes all again: frame_
-        // catches up when it is needed.
-        DrawTurnBand(dc, place, clip);
-        return S_OK;
-    }
     if (!RectIsEmpty(redo)) {
-        Compose(frame_.Pixels(), redo);
+        Compose(redo);
         if (Covers(clip, stale_))
             stale_ = {};
     }
     BitBlt(dc, place.left + clip.left, place.top + clip.top, RectWidth(clip), RectHeight(clip),
            frame_.MemoryDC(), clip.left, clip.top, SRCCOPY);
     return S_OK;
-}
-
-void TPageTurnControl::DrawTurnBand(HDC dc, const RECT& place, const TRect& clip) {
-    const int32_t width = frame_.Width(), height = RectHeight(clip);
-    if (band_.Width() != width || band_.Height() < height)
-        band_.Resize(width, std::max(height, band_.Height()));
-    // The band's rows stand for the picture's from clip.top on: a view of the picture whose
-    // rows above clip are never reached.
-    const TPixelBuffer pixels = band_.Pixels();
-    const TPixelBuffer target{pixels.Bits - int64_t{clip.top} * width, width, clip.bottom};
-    Compose(target, clip);
-    BitBlt(dc, place.left + clip.left, place.top + clip.top, RectWidth(clip), height,
-           band_.MemoryDC(), clip.left, 0, SRCCOPY);
 }
 
 // ---- repaints
@@ -178,7 +159,8 @@ TSourcePixels TPageTurnControl::FaceOf(int32_t page, const TRect& slot) {
     return SourceOf(state.face ? *state.face : *PaperFace(width, height));
 }
 
-void TPageTurnControl::Compose(const TPixelBuffer& target, const TRect& clip) {
+void TPageTurnControl::Compose(const TRect& clip) {
+    const TPixelBuffer target = frame_.Pixels();
     if (!message_.empty()) {
         FillRect(target, clip, {0, 0, target.Width, target.Height}, kBackground);
         const size_t lineEnd = message_.find(L'\n');
