@@ -29,12 +29,11 @@ namespace {
 TVectorInstructions gVectorsAllowed = TVectorInstructions::Avx2;
 
 bool UseSse2() {
-    const bool allowed = gVectorsAllowed >= TVectorInstructions::Sse2;
 #if defined(__x86_64__)
-    return allowed; // always there
+    return gVectorsAllowed >= TVectorInstructions::Sse2; // always there
 #elif defined(LEAFTURN_X86)
     static const bool has = __builtin_cpu_supports("sse2");
-    return allowed && has;
+    return gVectorsAllowed >= TVectorInstructions::Sse2 && has;
 #else
     return false;
 #endif
