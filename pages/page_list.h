@@ -1,6 +1,7 @@
 #pragma once
 // The book's page list (its format is described in README.md beside this file), how a name is
-// resolved relative to the file that names it, and where a picture goes in a rectangle.
+// resolved relative to the file that names it, which format a picture's bytes are in, and where a
+// picture goes in a rectangle.
 // Portable, so that the parsers run under the sanitizers.
 
 #include <cstddef>
@@ -31,6 +32,10 @@ TPageList ParsePageList(std::string_view xml);
 // name relative to the file base: unchanged when it has a scheme or a drive (":" before any "/"),
 // or starts with "/" or "\"; otherwise base up to its last "/" or "\" followed by name.
 std::wstring ResolveRelative(std::wstring_view base, std::wstring_view name);
+
+// The extension that names the image format bytes begin with: "png", "jpg", "gif", "bmp" or
+// "tif"; empty for anything else.
+std::string ImageExtension(std::string_view head);
 
 // The largest rectangle with the proportions of a width x height picture that fits area,
 // centred in it; empty when either is empty.

@@ -1,6 +1,5 @@
 #include "pages/picture_win.h"
 
-#include <cstring>
 #include <wincodec.h>
 
 #include "base/com_win.h"
@@ -8,37 +7,28 @@
 
 namespace {
 
-// The decoder of the few formats pages come in, known by their first bytes: asking the imaging
-// factory to find one reads the registration of every codec it has, which for the first page of
-// a book costs more than decoding it. Anything else, or a decoder that refuses the stream, is
-// left to the factory's search.
+// The decoder of the few formats pages come in, known by their first bytes as the packer knows
+// them: asking the imaging factory to find one reads the registration of every codec it has,
+// which for the first page of a book costs more than decoding it. Anything else, or a decoder
+// that refuses the stream, is left to the factory's search.
 ComPtr<IWICBitmapDecoder> DecoderBySignature(const std::vector<uint8_t>& bytes, IStream* stream) {
-    struct TSignature {
-        const char* start;
-        size_t size;
-        const CLSID* decoder;
-    };
-    static const TSignature kSignatures[] = {
-        {"\x89PNG\r\n\x1a\n", 8, &CLSID_WICPngDecoder},
-        {"\xff\xd8\xff", 3, &CLSID_WICJpegDecoder},
-        {"GIF8", 4, &CLSID_WICGifDecoder},
-        {"BM", 2, &CLSID_WICBmpDecoder},
-        {"II*\0", 4, &CLSID_WICTiffDecoder},
-        {"MM\0*", 4, &CLSID_WICTiffDecoder},
-    };
-    for (const TSignature& signature : kSignatures) {
-        if (bytes.size() < signature.size ||
-            std::memcmp(bytes.data(), signature.start, signature.size) != 0)
-            continue;
-        ComPtr<IWICBitmapDecoder> decoder;
-        if (SUCCEEDED(CoCreateInstance(*signature.decoder, nullptr, CLSCTX_INPROC_SERVER,
-                                       IID_PPV_ARGS(&decoder))) &&
-            SUCCEEDED(decoder->Initialize(stream, WICDecodeMetadataCacheOnDemand)))
-            return decoder;
-        const LARGE_INTEGER start{};
-        stream->Seek(start, STREAM_SEEK_SET, nullptr);
-        break;
-    }
+    const std::string extension =
+        ImageExtension(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+    const CLSID* decoder = extension == "png"   ? &CLSID_WICPngDecoder
+                           : extension == "jpg" ? &CLSID_WICJpegDecoder
+                           : extension == "gif" ? &CLSID_WICGifDecoder
+                           : extension == "bmp" ? &CLSID_WICBmpDecoder
+                           : extension == "tif" ? &CLSID_WICTiffDecoder
+                                                : nullptr;
+    if (!decoder)
+        return nullptr;
+    ComPtr<IWICBitmapDecoder> result;
+    if (SUCCEEDED(
+            CoCreateInstance(*decoder, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&result))) &&
+        SUCCEEDED(result->Initialize(stream, WICDecodeMetadataCacheOnDemand)))
+        return result;
+    const LARGE_INTEGER start{};
+    stream->Seek(start, STREAM_SEEK_SET, nullptr);
     return nullptr;
 }
 

@@ -94,29 +94,6 @@ std::string Numbered(size_t number, size_t width) {
 
 } // namespace
 
-std::string ImageExtension(std::string_view head) {
-    auto starts = [&](std::string_view magic) { return head.substr(0, magic.size()) == magic; };
-    if (starts("\x89PNG\r\n\x1A\n"))
-        return "png";
-    if (starts("\xFF\xD8\xFF"))
-        return "jpg";
-    if (starts("GIF87a") || starts("GIF89a"))
-        return "gif";
-    if (starts(std::string_view("II*\0", 4)) || starts(std::string_view("MM\0*", 4)))
-        return "tif";
-    // "BM" alone is too common a start for text; the size of the header that follows the file
-    // header must be one that bitmaps have.
-    if (starts("BM") && head.size() >= 18) {
-        uint32_t headerSize = 0;
-        for (int i = 3; i >= 0; --i)
-            headerSize = headerSize << 8 | static_cast<unsigned char>(head[14 + i]);
-        for (uint32_t known : {12u, 40u, 52u, 56u, 64u, 108u, 124u})
-            if (headerSize == known)
-                return "bmp";
-    }
-    return "";
-}
-
 std::string ImageExtensionOfFile(const fs::path& file) {
     std::ifstream in(file, std::ios::binary);
     char head[32];

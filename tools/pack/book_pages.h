@@ -9,12 +9,10 @@
 #include <string_view>
 #include <vector>
 
+#include "pages/page_list.h"
 #include "tools/pack/package_writer.h"
 
-// The extension that names the image format bytes begin with: "png", "jpg", "gif", "bmp" or
-// "tif"; empty for anything else.
-std::string ImageExtension(std::string_view head);
-// The same for the first bytes of a file; empty when it cannot be read.
+// ImageExtension of the first bytes of a file; empty when it cannot be read.
 std::string ImageExtensionOfFile(const std::filesystem::path& file);
 
 // Names as people number them: digit runs compare by value ("2.png" before "10.png"), letters
